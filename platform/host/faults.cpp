@@ -1,0 +1,60 @@
+// Fault switches: make chosen platform calls of the emulated machine fail.
+#include "machine.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace hostwin {
+
+namespace {
+
+struct ActiveRule {
+    FaultRule rule;
+    unsigned seen = 0;
+};
+
+std::vector<ActiveRule> g_rules;
+std::vector<std::string> g_triggered;
+unsigned g_calls = 0;
+
+const char* OpName(FaultOp op) {
+    static const char* const names[] = {"any",    "create",   "open",    "read",   "write",
+                                        "close",  "delete",   "copy",    "move",   "mkdir",
+                                        "setattr", "registry", "profile"};
+    return names[static_cast<int>(op)];
+}
+
+} // namespace
+
+void AddFault(const FaultRule& rule) { g_rules.push_back({rule, 0}); }
+
+void ClearFaults() {
+    g_rules.clear();
+    g_triggered.clear();
+    g_calls = 0;
+}
+
+unsigned FallibleCallCount() { return g_calls; }
+
+const std::vector<std::string>& TriggeredFaults() { return g_triggered; }
+
+bool ShouldFail(FaultOp op, const char* path, FaultKind* kind) {
+    ++g_calls;
+    for (ActiveRule& r : g_rules) {
+        if (r.rule.op != FaultOp::Any && r.rule.op != op)
+            continue;
+        if (!r.rule.pathContains.empty()) {
+            if (!path || !strcasestr(path, r.rule.pathContains.c_str()))
+                continue;
+        }
+        if (++r.seen != r.rule.nth)
+            continue;
+        if (kind)
+            *kind = r.rule.kind;
+        g_triggered.push_back(std::string(OpName(op)) + " " + (path ? path : ""));
+        return true;
+    }
+    return false;
+}
+
+} // namespace hostwin

@@ -1,0 +1,421 @@
+// File and directory calls of the emulated machine. Results and error codes
+// follow what the program sees on Windows 95/98: a read-only file cannot be
+// opened for writing or deleted, even though the host process runs as root.
+#include "machine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace hostwin;
+
+namespace {
+
+HFILE Fail(DWORD code) {
+    SetError(code);
+    return HFILE_ERROR;
+}
+
+BOOL FailBool(DWORD code) {
+    SetError(code);
+    return FALSE;
+}
+
+// Maps a path for a call that needs its parent directory to exist.
+bool MapExisting(LPCSTR path, MappedPath* m) {
+    *m = MapPath(path);
+    if (!m->valid) {
+        SetError(m->error);
+        return false;
+    }
+    return true;
+}
+
+bool ParentExists(const std::string& host) {
+    size_t slash = host.rfind('/');
+    bool isDir = false;
+    return slash != std::string::npos && HostExists(host.substr(0, slash), &isDir) && isDir;
+}
+
+DWORD MissingError(const std::string& host) {
+    return ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+bool CopyContents(const std::string& from, const std::string& to, DWORD* error) {
+    int in = open(from.c_str(), O_RDONLY);
+    if (in < 0) {
+        *error = ErrnoToWin32(errno);
+        return false;
+    }
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) {
+        *error = ErrnoToWin32(errno);
+        close(in);
+        return false;
+    }
+    char buf[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = read(in, buf, sizeof buf);
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (write(out, buf, size_t(n)) != n) {
+            ok = false;
+            break;
+        }
+    }
+    close(in);
+    if (close(out) != 0)
+        ok = false;
+    if (!ok)
+        *error = ERROR_WRITE_FAULT;
+    return ok;
+}
+
+// Wildcard match of a DOS pattern against a name, ignoring case.
+bool MatchPattern(const char* p, const char* n) {
+    for (; *p; ++p) {
+        if (*p == '*') {
+            while (p[1] == '*')
+                ++p;
+            if (!p[1])
+                return true;
+            for (const char* s = n; *s; ++s)
+                if (MatchPattern(p + 1, s))
+                    return true;
+            return MatchPattern(p + 1, n + std::strlen(n));
+        }
+        if (!*n)
+            return (*p == '.' && p[1] == '*' && !p[2]); // "x.*" matches "x"
+        char a = *p, b = *n;
+        if (a >= 'A' && a <= 'Z')
+            a = char(a + 32);
+        if (b >= 'A' && b <= 'Z')
+            b = char(b + 32);
+        if (a != '?' && a != b)
+            return false;
+        ++n;
+    }
+    return !*n;
+}
+
+struct FindState {
+    std::vector<WIN32_FIND_DATAA> entries;
+    size_t next = 0;
+};
+
+bool FillFindData(const std::string& host, const std::string& name, WIN32_FIND_DATAA* d) {
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0 || name.size() >= MAX_PATH)
+        return false;
+    std::memset(d, 0, sizeof *d);
+    DWORD attr = 0;
+    if (S_ISDIR(st.st_mode))
+        attr = FILE_ATTRIBUTE_DIRECTORY;
+    else
+        attr = FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+    d->dwFileAttributes = attr;
+    d->nFileSizeLow = S_ISDIR(st.st_mode) ? 0 : DWORD(st.st_size);
+    d->nFileSizeHigh = S_ISDIR(st.st_mode) ? 0 : DWORD(uint64_t(st.st_size) >> 32);
+    std::memcpy(d->cFileName, name.c_str(), name.size() + 1);
+    return true;
+}
+
+} // namespace
+
+HFILE _lcreat(LPCSTR path, int attribute) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return HFILE_ERROR;
+    if (ShouldFail(FaultOp::Create, path))
+        return Fail(ERROR_ACCESS_DENIED);
+    bool isDir = false;
+    if (HostExists(m.host, &isDir) && (isDir || HostIsReadOnly(m.host)))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (!ParentExists(m.host))
+        return Fail(ERROR_PATH_NOT_FOUND);
+    int fd = open(m.host.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return Fail(ErrnoToWin32(errno));
+    if (attribute & FILE_ATTRIBUTE_READONLY)
+        fchmod(fd, 0444);
+    return fd;
+}
+
+HFILE _lopen(LPCSTR path, int mode) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return HFILE_ERROR;
+    if (ShouldFail(FaultOp::Open, path))
+        return Fail(ERROR_ACCESS_DENIED);
+    bool isDir = false;
+    if (!HostExists(m.host, &isDir))
+        return Fail(MissingError(m.host));
+    if (isDir)
+        return Fail(ERROR_ACCESS_DENIED);
+    int access = mode & 3;
+    if (access != OF_READ && HostIsReadOnly(m.host))
+        return Fail(ERROR_ACCESS_DENIED);
+    int flags = access == OF_WRITE ? O_WRONLY : access == OF_READWRITE ? O_RDWR : O_RDONLY;
+    int fd = open(m.host.c_str(), flags);
+    if (fd < 0)
+        return Fail(ErrnoToWin32(errno));
+    return fd;
+}
+
+UINT _lread(HFILE file, LPVOID buffer, UINT count) {
+    if (ShouldFail(FaultOp::Read, nullptr))
+        return UINT(Fail(ERROR_READ_FAULT));
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = read(file, static_cast<char*>(buffer) + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return UINT(Fail(errno == EBADF ? ERROR_INVALID_HANDLE : ERROR_READ_FAULT));
+        }
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return UINT(done);
+}
+
+UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
+    FaultKind kind = FaultKind::Fail;
+    if (ShouldFail(FaultOp::Write, nullptr, &kind)) {
+        if (kind == FaultKind::Fail)
+            return UINT(Fail(ERROR_WRITE_FAULT));
+        count /= 2; // the disk filled up halfway through
+    }
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = write(file, buffer + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return UINT(Fail(errno == EBADF ? ERROR_INVALID_HANDLE : ERROR_WRITE_FAULT));
+        }
+        done += size_t(n);
+    }
+    return UINT(done);
+}
+
+HFILE _lclose(HFILE file) {
+    bool fail = ShouldFail(FaultOp::Close, nullptr);
+    if (close(file) != 0 || fail)
+        return Fail(ERROR_INVALID_HANDLE);
+    return 0;
+}
+
+DWORD GetFileAttributesA(LPCSTR path) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return INVALID_FILE_ATTRIBUTES;
+    WIN32_FIND_DATAA d;
+    if (!FillFindData(m.host, "", &d)) {
+        SetError(MissingError(m.host));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return d.dwFileAttributes;
+}
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return FALSE;
+    if (ShouldFail(FaultOp::SetAttr, path))
+        return FailBool(ERROR_ACCESS_DENIED);
+    struct stat st;
+    if (stat(m.host.c_str(), &st) != 0)
+        return FailBool(MissingError(m.host));
+    if (S_ISDIR(st.st_mode))
+        return TRUE;
+    mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
+    if (chmod(m.host.c_str(), mode) != 0)
+        return FailBool(ErrnoToWin32(errno));
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return FALSE;
+    if (ShouldFail(FaultOp::Delete, path))
+        return FailBool(ERROR_ACCESS_DENIED);
+    bool isDir = false;
+    if (!HostExists(m.host, &isDir))
+        return FailBool(MissingError(m.host));
+    if (isDir || HostIsReadOnly(m.host))
+        return FailBool(ERROR_ACCESS_DENIED);
+    if (unlink(m.host.c_str()) != 0)
+        return FailBool(ErrnoToWin32(errno));
+    return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
+    MappedPath from, to;
+    if (!MapExisting(existing, &from) || !MapExisting(target, &to))
+        return FALSE;
+    if (ShouldFail(FaultOp::Copy, existing))
+        return FailBool(ERROR_ACCESS_DENIED);
+    bool isDir = false;
+    if (!HostExists(from.host, &isDir))
+        return FailBool(MissingError(from.host));
+    if (isDir)
+        return FailBool(ERROR_ACCESS_DENIED);
+    bool targetIsDir = false;
+    if (HostExists(to.host, &targetIsDir)) {
+        if (failIfExists)
+            return FailBool(ERROR_FILE_EXISTS);
+        if (targetIsDir || HostIsReadOnly(to.host))
+            return FailBool(ERROR_ACCESS_DENIED);
+    }
+    if (!ParentExists(to.host))
+        return FailBool(ERROR_PATH_NOT_FOUND);
+    DWORD error = 0;
+    if (!CopyContents(from.host, to.host, &error))
+        return FailBool(error);
+    if (HostIsReadOnly(from.host))
+        chmod(to.host.c_str(), 0444);
+    return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR existing, LPCSTR target) {
+    MappedPath from, to;
+    if (!MapExisting(existing, &from) || !MapExisting(target, &to))
+        return FALSE;
+    if (ShouldFail(FaultOp::Move, existing))
+        return FailBool(ERROR_ACCESS_DENIED);
+    bool isDir = false;
+    if (!HostExists(from.host, &isDir))
+        return FailBool(MissingError(from.host));
+    // Renaming a name to itself in another case is allowed.
+    if (HostExists(to.host) && from.host != to.host)
+        return FailBool(ERROR_ALREADY_EXISTS);
+    if (!ParentExists(to.host))
+        return FailBool(ERROR_PATH_NOT_FOUND);
+    if (rename(from.host.c_str(), to.host.c_str()) == 0)
+        return TRUE;
+    if (errno != EXDEV || isDir)
+        return FailBool(ErrnoToWin32(errno));
+    DWORD error = 0;
+    if (!CopyContents(from.host, to.host, &error))
+        return FailBool(error);
+    unlink(from.host.c_str());
+    return TRUE;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return FALSE;
+    if (ShouldFail(FaultOp::MakeDir, path))
+        return FailBool(ERROR_ACCESS_DENIED);
+    if (HostExists(m.host))
+        return FailBool(ERROR_ALREADY_EXISTS);
+    if (!ParentExists(m.host))
+        return FailBool(ERROR_PATH_NOT_FOUND);
+    if (mkdir(m.host.c_str(), 0755) != 0)
+        return FailBool(ErrnoToWin32(errno));
+    return TRUE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) {
+    MappedPath m;
+    if (!MapExisting(path, &m))
+        return FALSE;
+    if (ShouldFail(FaultOp::Delete, path))
+        return FailBool(ERROR_ACCESS_DENIED);
+    bool isDir = false;
+    if (!HostExists(m.host, &isDir))
+        return FailBool(MissingError(m.host));
+    if (!isDir)
+        return FailBool(ERROR_DIRECTORY);
+    if (rmdir(m.host.c_str()) != 0)
+        return FailBool(ErrnoToWin32(errno));
+    return TRUE;
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    if (!pattern || !data) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    MappedPath m = MapPath(pattern, true);
+    if (!m.valid) {
+        SetError(m.error);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (ShouldFail(FaultOp::Open, pattern)) {
+        SetError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    size_t slash = m.host.rfind('/');
+    std::string dir = m.host.substr(0, slash);
+    std::string mask = m.host.substr(slash + 1);
+    std::string full = FullDosPath(pattern);
+    if (full.size() == 3) { // "C:\" names the root itself: nothing to find
+        SetError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* state = new FindState;
+    bool wild = mask.find_first_of("*?") != std::string::npos;
+    if (!wild) {
+        WIN32_FIND_DATAA d;
+        if (FillFindData(m.host, mask, &d))
+            state->entries.push_back(d);
+    } else if (DIR* dh = opendir(dir.c_str())) {
+        std::vector<std::string> names;
+        while (dirent* e = readdir(dh))
+            names.push_back(e->d_name);
+        closedir(dh);
+        bool isRoot = dir.size() == MachineFolder().size() + 8; // ".../drive_x"
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return strcasecmp(a.c_str(), b.c_str()) < 0;
+        });
+        for (const std::string& n : names) {
+            if (isRoot && (n == "." || n == ".."))
+                continue;
+            WIN32_FIND_DATAA d;
+            if (MatchPattern(mask.c_str(), n.c_str()) && FillFindData(dir + "/" + n, n, &d))
+                state->entries.push_back(d);
+        }
+    }
+    if (state->entries.empty()) {
+        delete state;
+        bool isDir = false;
+        SetError(HostExists(dir, &isDir) && isDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    *data = state->entries[0];
+    state->next = 1;
+    return state;
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+    auto* state = static_cast<FindState*>(find);
+    if (!state || find == INVALID_HANDLE_VALUE)
+        return FailBool(ERROR_INVALID_HANDLE);
+    if (state->next >= state->entries.size())
+        return FailBool(ERROR_NO_MORE_FILES);
+    *data = state->entries[state->next++];
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE find) {
+    if (!find || find == INVALID_HANDLE_VALUE)
+        return FailBool(ERROR_INVALID_HANDLE);
+    delete static_cast<FindState*>(find);
+    return TRUE;
+}

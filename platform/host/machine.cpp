@@ -1,0 +1,353 @@
+// The emulated Windows 98 machine: a folder with one sub-folder per drive
+// (drive_c is C:, drive_a is A:, ...). DOS paths are mapped onto it
+// case-insensitively, the way a FAT file system treats names.
+#include "machine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace hostwin {
+
+namespace {
+
+std::string g_folder;
+std::string g_moduleName = "C:\\WINDOWS\\TEMP\\SETUP.EXE";
+thread_local DWORD g_lastError = 0;
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool ValidComponent(const std::string& name, bool allowWildcards) {
+    for (unsigned char c : name) {
+        if (c < 32 || std::strchr("<>:\"|", c))
+            return false;
+        if (!allowWildcards && (c == '*' || c == '?'))
+            return false;
+    }
+    return true;
+}
+
+// Finds `name` in host directory `dir` whatever its case.
+std::string MatchEntry(const std::string& dir, const std::string& name) {
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return name;
+    std::string found = name;
+    while (dirent* e = readdir(d)) {
+        if (EqualNoCase(e->d_name, name)) {
+            found = e->d_name;
+            if (found == name)
+                break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+bool WriteText(const std::string& path, const char* text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return bool(out);
+}
+
+const char kWinIni[] = "[windows]\r\n"
+                       "load=\r\n"
+                       "run=\r\n"
+                       "NullPort=None\r\n"
+                       "device=\r\n"
+                       "\r\n"
+                       "[Desktop]\r\n"
+                       "Wallpaper=(None)\r\n"
+                       "TileWallpaper=1\r\n"
+                       "WallpaperStyle=0\r\n"
+                       "\r\n"
+                       "[intl]\r\n"
+                       "iCountry=1\r\n"
+                       "\r\n"
+                       "[fonts]\r\n"
+                       "\r\n"
+                       "[FontSubstitutes]\r\n"
+                       "Helv=MS Sans Serif\r\n"
+                       "Tms Rmn=MS Serif\r\n"
+                       "Times=Times New Roman\r\n"
+                       "Helvetica=Arial\r\n"
+                       "\r\n"
+                       "[ports]\r\n"
+                       "LPT1:=\r\n"
+                       "COM1:=9600,n,8,1,x\r\n";
+
+const char kSystemIni[] = "[boot]\r\n"
+                          "shell=Explorer.exe\r\n"
+                          "system.drv=system.drv\r\n"
+                          "drivers=mmsystem.dll power.drv\r\n"
+                          "keyboard.drv=keyboard.drv\r\n"
+                          "mouse.drv=mouse.drv\r\n"
+                          "display.drv=pnpdrvr.drv\r\n"
+                          "comm.drv=comm.drv\r\n"
+                          "language.dll=\r\n"
+                          "fonts.fon=vgasys.fon\r\n"
+                          "fixedfon.fon=vgafix.fon\r\n"
+                          "oemfonts.fon=vgaoem.fon\r\n"
+                          "\r\n"
+                          "[boot.description]\r\n"
+                          "keyboard.typ=Standard 101/102-Key or Microsoft Natural Keyboard\r\n"
+                          "\r\n"
+                          "[386Enh]\r\n"
+                          "woafont=dosapp.fon\r\n"
+                          "keyboard=*vkd\r\n"
+                          "mouse=*vmouse, msmouse.vxd\r\n"
+                          "\r\n"
+                          "[keyboard]\r\n"
+                          "keyboard.dll=\r\n"
+                          "oemansi.bin=\r\n"
+                          "subtype=\r\n"
+                          "type=4\r\n"
+                          "\r\n"
+                          "[drivers]\r\n"
+                          "\r\n"
+                          "[mci]\r\n";
+
+// The raster fonts and layout files a Windows 98 machine ships with.
+const char* const kSystemFonts[] = {
+    "8514fix.fon", "8514sys.fon", "8514oem.fon", "dosapp.fon", "serife.fon",
+    "seriff.fon",  "smalle.fon",  "smallf.fon",  "coure.fon",  "courf.fon",
+    "sserife.fon", "sseriff.fon", "vgaoem.fon",  "vgafix.fon", "vgasys.fon"};
+
+bool CreateFreshMachine(const std::string& folder, std::string* error) {
+    const std::string c = folder + "/drive_c";
+    const char* dirs[] = {"",        "/WINDOWS",        "/WINDOWS/SYSTEM",
+                          "/WINDOWS/FONTS", "/WINDOWS/TEMP", "/WINDOWS/COMMAND"};
+    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+        if (error)
+            *error = "cannot create " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    mkdir((folder + "/drive_a").c_str(), 0755);
+    for (const char* d : dirs) {
+        if (mkdir((c + d).c_str(), 0755) != 0 && errno != EEXIST) {
+            if (error)
+                *error = "cannot create " + c + d + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    bool ok = WriteText(c + "/WINDOWS/WIN.INI", kWinIni) &&
+              WriteText(c + "/WINDOWS/SYSTEM.INI", kSystemIni);
+    for (const char* f : kSystemFonts)
+        ok = ok && WriteText(c + "/WINDOWS/FONTS/" + f, (std::string("system font ") + f).c_str());
+    ok = ok && WriteText(c + "/WINDOWS/SYSTEM/kbdus.kbd", "system layout kbdus.kbd");
+    if (!ok && error)
+        *error = "cannot write the files of a fresh machine in " + folder;
+    return ok;
+}
+
+} // namespace
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+void SetError(DWORD code) { g_lastError = code; }
+
+DWORD ErrnoToWin32(int err) {
+    switch (err) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case ENOSPC:
+        return ERROR_DISK_FULL;
+    case ENOTEMPTY:
+        return ERROR_DIR_NOT_EMPTY;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return ERROR_ACCESS_DENIED;
+    }
+}
+
+bool HostExists(const std::string& host, bool* isDirectory) {
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0)
+        return false;
+    if (isDirectory)
+        *isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+bool HostIsReadOnly(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
+std::string FullDosPath(const char* dosPath) {
+    if (!dosPath || !*dosPath)
+        return "";
+    std::string in(dosPath);
+    std::string prefix;
+    size_t pos = 0;
+    if (in.size() >= 2 && in[1] == ':') {
+        prefix = std::string(1, Upper(in[0])) + ":";
+        pos = 2;
+    } else {
+        if (IsSeparator(in[0]) && in.size() > 1 && IsSeparator(in[1]))
+            return ""; // network paths do not exist on this machine
+        prefix = "C:"; // the current directory is C:\ .
+    }
+    std::vector<std::string> parts;
+    std::string cur;
+    for (size_t i = pos; i <= in.size(); ++i) {
+        if (i == in.size() || IsSeparator(in[i])) {
+            if (cur == "..") {
+                if (!parts.empty())
+                    parts.pop_back();
+            } else if (!cur.empty() && cur != ".") {
+                parts.push_back(cur);
+            }
+            cur.clear();
+        } else {
+            cur += in[i];
+        }
+    }
+    std::string out = prefix + "\\";
+    for (size_t i = 0; i < parts.size(); ++i)
+        out += (i ? "\\" : "") + parts[i];
+    return out;
+}
+
+MappedPath MapPath(const char* dosPath, bool allowWildcards) {
+    MappedPath m;
+    m.error = ERROR_PATH_NOT_FOUND;
+    if (g_folder.empty() || !dosPath)
+        return m;
+    if (std::strlen(dosPath) >= MAX_PATH) {
+        m.error = ERROR_FILENAME_EXCED_RANGE;
+        return m;
+    }
+    std::string full = FullDosPath(dosPath);
+    if (full.empty() || !((full[0] >= 'A' && full[0] <= 'Z')))
+        return m;
+    m.drive = full[0];
+    std::string host = g_folder + "/drive_" + Lower(m.drive);
+    bool isDir = false;
+    if (!HostExists(host, &isDir) || !isDir)
+        return m;
+    bool parentExists = true;
+    size_t start = 3;
+    while (start <= full.size() && start < full.size()) {
+        size_t end = full.find('\\', start);
+        if (end == std::string::npos)
+            end = full.size();
+        std::string part = full.substr(start, end - start);
+        bool last = end == full.size();
+        if (!ValidComponent(part, allowWildcards && last)) {
+            m.error = ERROR_INVALID_NAME;
+            return m;
+        }
+        std::string name = parentExists ? MatchEntry(host, part) : part;
+        host += "/" + name;
+        if (parentExists && !last)
+            parentExists = HostExists(host);
+        start = end + 1;
+    }
+    m.host = host;
+    m.valid = true;
+    m.error = 0;
+    return m;
+}
+
+bool MountMachine(const std::string& folder, std::string* error) {
+    if (folder.empty()) {
+        if (error)
+            *error = "no machine folder given";
+        return false;
+    }
+    bool isDir = false;
+    if (!HostExists(folder + "/drive_c", &isDir) || !isDir) {
+        if (!CreateFreshMachine(folder, error))
+            return false;
+    }
+    char resolved[4096];
+    g_folder = realpath(folder.c_str(), resolved) ? resolved : folder;
+    return true;
+}
+
+void UnmountMachine() { g_folder.clear(); }
+bool IsMounted() { return !g_folder.empty(); }
+const std::string& MachineFolder() { return g_folder; }
+
+std::string HostPath(const char* dosPath) {
+    MappedPath m = MapPath(dosPath);
+    return m.valid ? m.host : std::string();
+}
+
+void SetModuleFileName(const char* dosPath) { g_moduleName = dosPath ? dosPath : ""; }
+
+} // namespace hostwin
+
+using namespace hostwin;
+
+DWORD GetLastError() { return g_lastError; }
+void SetLastError(DWORD code) { g_lastError = code; }
+
+namespace {
+UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
+    if (!buffer || size <= text.size())
+        return UINT(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return UINT(text.size());
+}
+} // namespace
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyOut("C:\\WINDOWS", buffer, size); }
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+    return CopyOut("C:\\WINDOWS\\SYSTEM", buffer, size);
+}
+DWORD GetTempPathA(DWORD size, LPSTR buffer) { return CopyOut("C:\\WINDOWS\\TEMP\\", buffer, size); }
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    static char self;
+    return name ? nullptr : reinterpret_cast<HMODULE>(&self);
+}
+
+DWORD GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
+    if (!buffer || size == 0)
+        return 0;
+    size_t n = g_moduleName.size() < size - 1 ? g_moduleName.size() : size - 1;
+    std::memcpy(buffer, g_moduleName.data(), n);
+    buffer[n] = 0;
+    return DWORD(n);
+}
+
+UINT GetDriveTypeA(LPCSTR root) {
+    std::string r = root ? root : "C:\\";
+    if (r.size() != 3 || r[1] != ':' || !IsSeparator(r[2]) || g_folder.empty())
+        return DRIVE_NO_ROOT_DIR;
+    char letter = Lower(r[0]);
+    bool isDir = false;
+    if (!HostExists(g_folder + "/drive_" + letter, &isDir) || !isDir)
+        return DRIVE_NO_ROOT_DIR;
+    return (letter == 'a' || letter == 'b') ? DRIVE_REMOVABLE : DRIVE_FIXED;
+}
+
+BOOL SetForegroundWindow(HWND) { return TRUE; }

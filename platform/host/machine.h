@@ -1,0 +1,33 @@
+// Internal state of the emulated machine shared by the host Win32 calls.
+#pragma once
+
+#include "platform/host.h"
+#include "platform/win32.h"
+
+#include <string>
+
+namespace hostwin {
+
+// Result of mapping a DOS path onto the machine folder.
+struct MappedPath {
+    std::string host;   // host path (existing components in their stored case)
+    char drive = 0;     // upper-case drive letter
+    bool valid = false; // false: bad syntax, too long, or no such drive
+    DWORD error = 0;    // the Win32 error for an invalid path
+};
+
+// Maps a DOS path; `allowWildcards` lets the last component hold * and ?.
+MappedPath MapPath(const char* dosPath, bool allowWildcards = false);
+
+// The DOS path as an absolute, normalised path ("C:\A\B"), or "" if invalid.
+std::string FullDosPath(const char* dosPath);
+
+bool HostExists(const std::string& host, bool* isDirectory = nullptr);
+bool HostIsReadOnly(const std::string& host);
+
+void SetError(DWORD code);
+DWORD ErrnoToWin32(int err);
+
+bool EqualNoCase(const std::string& a, const std::string& b);
+
+} // namespace hostwin

@@ -1,0 +1,77 @@
+// Host-only controls of the emulated Windows 98 machine: which folder is the
+// machine, the setup program's own path inside it, embedded resources, and
+// fault switches that make chosen platform calls fail.
+#pragma once
+
+#ifndef _WIN32
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace hostwin {
+
+// Mounts the machine kept in `folder`; a folder that does not exist (or holds
+// no drive_c) is made into a fresh Windows 98 machine first.
+bool MountMachine(const std::string& folder, std::string* error = nullptr);
+void UnmountMachine();
+bool IsMounted();
+const std::string& MachineFolder();
+
+// The host path a DOS path stands for ("" when the path is not valid or its
+// drive does not exist). Existing entries are matched case-insensitively.
+std::string HostPath(const char* dosPath);
+
+// The module file name GetModuleFileNameA reports (a DOS path).
+void SetModuleFileName(const char* dosPath);
+
+// A resource of the program's own module, as FindResourceA finds it.
+struct EmbeddedResource {
+    const char* type; // "FD", "MF", ...
+    unsigned id;
+    const unsigned char* data;
+    size_t size;
+};
+void RegisterResource(const EmbeddedResource& resource);
+void UnregisterResource(const char* type, unsigned id);
+
+// Fault switches. Every fallible call is counted; a rule makes the n-th call
+// (1-based) of its kind fail, optionally only calls whose path contains a text.
+enum class FaultOp {
+    Any,
+    Create,    // _lcreat
+    Open,      // _lopen, FindFirstFileA
+    Read,      // _lread
+    Write,     // _lwrite
+    Close,     // _lclose
+    Delete,    // DeleteFileA, RemoveDirectoryA
+    Copy,      // CopyFileA
+    Move,      // MoveFileA
+    MakeDir,   // CreateDirectoryA
+    SetAttr,   // SetFileAttributesA
+    Registry,  // registry calls
+    Profile,   // profile writes
+};
+enum class FaultKind {
+    Fail,       // the call reports failure
+    ShortWrite, // _lwrite writes half of what it was given (a full disk)
+};
+struct FaultRule {
+    FaultOp op = FaultOp::Any;
+    unsigned nth = 1;
+    std::string pathContains;
+    FaultKind kind = FaultKind::Fail;
+};
+void AddFault(const FaultRule& rule);
+void ClearFaults();
+// Number of fallible calls seen since the last ClearFaults (all kinds).
+unsigned FallibleCallCount();
+// Calls that failed because of a rule, as "op path" lines, for test messages.
+const std::vector<std::string>& TriggeredFaults();
+
+// Called by the platform layer at each fallible call: true when it must fail.
+bool ShouldFail(FaultOp op, const char* path, FaultKind* kind = nullptr);
+
+} // namespace hostwin
+
+#endif
