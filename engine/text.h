@@ -1,0 +1,27 @@
+// Small text helpers over zero-terminated single-byte strings.
+#pragma once
+
+#include <cstddef>
+
+// Appends '\' to a non-empty text that does not end in one; capacity counts
+// the terminator. Answers false (text unchanged) when there is no room.
+bool AppendBackslash(char* text, size_t capacity);
+
+// The text after the last dot of a file name; "" when there is no dot or the
+// name ends in a dot. Points into `name`.
+const char* FileExtension(const char* name);
+
+// Copies at most capacity - 1 bytes of `source` and terminates; answers the
+// number of bytes copied.
+size_t CopyText(char* dest, size_t capacity, const char* source);
+
+// Copies `count` bytes (cut to capacity - 1) and terminates.
+size_t CopyBytes(char* dest, size_t capacity, const char* source, size_t count);
+
+// Joins a directory and a name into dest when the whole fits (capacity counts
+// the terminator); answers false and leaves dest empty otherwise.
+bool JoinPath(char* dest, size_t capacity, const char* directory, const char* name);
+
+int CompareNoCase(const char* a, const char* b);
+int CompareNoCaseN(const char* a, const char* b, size_t n);
+char UpperAscii(char c);
