@@ -1,0 +1,68 @@
+// The preview resolves the shipped script on a machine and changes nothing.
+#include "plan.h"
+#include "support/scratch.h"
+
+#include "platform/host.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(prefix, 0) == 0)
+            out.push_back(line);
+    return out;
+}
+
+TEST(Plan, AllOptionsCopyEveryApplicableFileToTheMachinesFolders) {
+    Scratch s;
+    hostwin::SetModuleFileName("A:\\SETUP.EXE");
+    std::ostringstream out;
+    ASSERT_EQ(PrintPlan(PlanOptions(), out), 0) << out.str();
+    std::string text = out.str();
+    auto paths = Lines(text, "path ");
+    ASSERT_EQ(paths.size(), 7u);
+    EXPECT_EQ(paths[0], "path ~Disk 1 = A:\\");
+    EXPECT_EQ(paths[3], "path BV_DIR = C:\\WINDOWS\\VELMOR\\");
+    EXPECT_EQ(paths[5], "path SYS_DIR = C:\\WINDOWS\\SYSTEM\\");
+    EXPECT_EQ(paths[6], "path FONT_DIR = C:\\WINDOWS\\FONTS\\");
+    auto copies = Lines(text, "copy ");
+    EXPECT_EQ(copies.size(), 38u); // every line but the one switched off by IF_REG1
+    EXPECT_EQ(copies.front(), "copy A:\\brivanta.ex_ -> C:\\WINDOWS\\VELMOR\\brivanta.exe");
+    EXPECT_NE(text.find("copy A:\\Fonts\\c8514fix.fo_ -> C:\\WINDOWS\\FONTS\\8514fix.001\n"),
+              std::string::npos);
+    EXPECT_EQ(copies.back(), "copy A:\\arvui.ttf -> C:\\WINDOWS\\FONTS\\arvui.ttf");
+    EXPECT_TRUE(Lines(text, "delete ").empty()); // no shared folder known
+    EXPECT_TRUE(Lines(text, "error").empty());
+    // Nothing was written: the target folder was never made.
+    EXPECT_FALSE(Scratch::Exists("C:\\WINDOWS\\VELMOR"));
+}
+
+TEST(Plan, OptionsSwitchTheirLinesOff) {
+    Scratch s;
+    hostwin::SetModuleFileName("C:\\SETUP\\DISK1\\SETUP.EXE");
+    PlanOptions options;
+    for (bool& f : options.flags)
+        f = false;
+    std::ostringstream out;
+    ASSERT_EQ(PrintPlan(options, out), 0);
+    auto copies = Lines(out.str(), "copy ");
+    ASSERT_EQ(copies.size(), 7u); // the unconditional files
+    EXPECT_EQ(copies[0], "copy C:\\SETUP\\DISK1\\brivanta.ex_ -> C:\\WINDOWS\\VELMOR\\brivanta.exe");
+
+    options.flags[4] = true; // SystemFonts: 15 fonts from the sibling second disk
+    std::ostringstream fonts;
+    ASSERT_EQ(PrintPlan(options, fonts), 0);
+    auto withFonts = Lines(fonts.str(), "copy ");
+    ASSERT_EQ(withFonts.size(), 22u);
+    EXPECT_EQ(withFonts[7],
+              "copy C:\\SETUP\\DISK2\\Fonts\\c8514fix.fo_ -> C:\\WINDOWS\\FONTS\\8514fix.001");
+}
+
+} // namespace
