@@ -3,6 +3,7 @@
 #include "install_engine.h"
 #include "support/scratch.h"
 #include "support/scripted_ui.h"
+#include "support/test_script.h"
 #include "text.h"
 
 #include <gtest/gtest.h>
@@ -16,36 +17,6 @@
 #endif
 
 namespace {
-
-std::string Script(std::initializer_list<const char*> lines) {
-    std::string s;
-    for (const char* l : lines)
-        s += std::string(l) + "\r\n";
-    return s;
-}
-
-// Holds the text so it is alive before the reader is built over it.
-struct TextHolder {
-    std::string text;
-};
-
-class VarScript : private TextHolder, public ScriptText {
-  public:
-    explicit VarScript(const std::string& t)
-        : TextHolder{t}, ScriptText(text.data(), unsigned(text.size())) {}
-    std::map<std::string, std::string> vars;
-    ResultCode ResolveVariable(const char* name, char* dest, unsigned* room) override {
-        auto it = vars.find(name);
-        if (it == vars.end()) {
-            *room = 0;
-            return NotApplicable;
-        }
-        unsigned n = it->second.size() < *room ? unsigned(it->second.size()) : *room;
-        memcpy(dest, it->second.data(), n);
-        *room = n;
-        return Ok;
-    }
-};
 
 // Points "~Disk 1" and DEST into the scratch folder, as a product would.
 class TestEngine : public InstallEngine {
@@ -74,7 +45,7 @@ class TestEngine : public InstallEngine {
     }
 };
 
-const std::string kThreeDisks = Script({"Paths:~Disk 1=A:\\",
+const std::string kThreeDisks = ScriptLines({"Paths:~Disk 1=A:\\",
                                         ":~Disk 2=A:\\",
                                         ":~Disk 3=A:\\",
                                         ":DEST=C:\\NOWHERE\\",
@@ -87,7 +58,7 @@ const std::string kThreeDisks = Script({"Paths:~Disk 1=A:\\",
 struct RunFixture : ::testing::Test {
     Scratch scratch;
     ScriptedUi ui;
-    VarScript script{kThreeDisks};
+    TestScript script{kThreeDisks};
     TestEngine engine{&script, &ui};
 
     void SetUp() override {
@@ -128,7 +99,7 @@ TEST_F(RunFixture, SiblingDiskFoldersAreFoundWithoutAsking) {
 TEST_F(RunFixture, ADiskThatIsNoSiblingIsPromptedFor) {
     for (const char* first : {"SETUP", "SETUP\\DISK9", "SETUP\\DISK0"}) {
         ScriptedUi freshUi;
-        VarScript s(kThreeDisks);
+        TestScript s(kThreeDisks);
         TestEngine e(&s, &freshUi);
         if (std::string(first) != "SETUP") {
             ASSERT_TRUE(Scratch::MakeDir(scratch.Path(first)));
@@ -175,7 +146,7 @@ TEST_F(RunFixture, AConfirmedCancelOrAPromptThatCannotBeShownAborts) {
     EXPECT_TRUE(Scratch::Exists(Dest("old.txt"))) << "an aborted run deletes nothing";
 
     ScriptedUi silent; // no prompt can be shown at all
-    VarScript s(kThreeDisks);
+    TestScript s(kThreeDisks);
     TestEngine e(&s, &silent);
     e.firstDisk = scratch.Path("OTHER");
     e.dest = scratch.Path("DEST");
@@ -217,7 +188,7 @@ TEST_F(RunFixture, SkippedFilesAreNotCountedAndStoppedDisksGoOn) {
     EXPECT_EQ(ui.updates, (std::vector<unsigned>{1}));
 
     ScriptedUi u2;
-    VarScript s(kThreeDisks);
+    TestScript s(kThreeDisks);
     TestEngine e(&s, &u2);
     e.firstDisk = engine.firstDisk;
     e.dest = engine.dest;
@@ -233,7 +204,7 @@ TEST_F(RunFixture, ProgressThatCannotOpenOrIsCancelledAborts) {
 
     ScriptedUi u2;
     u2.cancelAtUpdate = 2;
-    VarScript s(kThreeDisks);
+    TestScript s(kThreeDisks);
     TestEngine e(&s, &u2);
     e.firstDisk = engine.firstDisk;
     e.dest = engine.dest;
@@ -243,7 +214,7 @@ TEST_F(RunFixture, ProgressThatCannotOpenOrIsCancelledAborts) {
 }
 
 TEST_F(RunFixture, NoApplicableFileMeansNoProgressNoPromptButStillDeletes) {
-    VarScript s(Script({"Paths:~Disk 1=A:\\", ":~Disk 2=A:\\", ":DEST=C:\\",
+    TestScript s(ScriptLines({"Paths:~Disk 1=A:\\", ":~Disk 2=A:\\", ":DEST=C:\\",
                         "Files:#IF_NO#|~Disk 2|x,|DEST|x", "Delete:#IF_NO#|DEST|a.txt",
                         ":|DEST|old.txt", ":|DEST|gone.txt", ":|DEST|a.txt", "End:"}));
     TestEngine e(&s, &ui);
@@ -259,18 +230,18 @@ TEST_F(RunFixture, NoApplicableFileMeansNoProgressNoPromptButStillDeletes) {
 TEST_F(RunFixture, ScriptsThatCannotBeUsedAnswerFourBeforeCopying) {
     const std::string bad[] = {
         // A Paths line that does not apply ends the section; DEST is unknown.
-        Script({"Paths:~Disk 1=A:\\", ":#IF_NO#X=C:\\", ":DEST=C:\\",
+        ScriptLines({"Paths:~Disk 1=A:\\", ":#IF_NO#X=C:\\", ":DEST=C:\\",
                 "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}),
-        Script({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,|DEST|a.txt",
+        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,|DEST|a.txt",
                 "Delete:|DEST|old.txt,x", "End:"}),
-        Script({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt|DEST|a.txt", "End:"}),
-        Script({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:~Disk 1|a.txt,|DEST|a.txt", "End:"}),
-        Script({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,DEST|a.txt", "End:"}),
-        Script({"Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}),
-        Script({"Paths:#IF_NO#~Disk 1=A:\\", "End:"}),
+        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt|DEST|a.txt", "End:"}),
+        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:~Disk 1|a.txt,|DEST|a.txt", "End:"}),
+        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,DEST|a.txt", "End:"}),
+        ScriptLines({"Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}),
+        ScriptLines({"Paths:#IF_NO#~Disk 1=A:\\", "End:"}),
     };
     for (const std::string& text : bad) {
-        VarScript s(text);
+        TestScript s(text);
         ScriptedUi u;
         TestEngine e(&s, &u);
         e.firstDisk = engine.firstDisk;
@@ -284,7 +255,7 @@ TEST_F(RunFixture, ScriptsThatCannotBeUsedAnswerFourBeforeCopying) {
 }
 
 TEST_F(RunFixture, OneSourceDiskIsAskedForAsADirectory) {
-    VarScript s(Script({"Paths:~Disk 1=A:\\", ":~Spare=A:\\", ":DEST=C:\\",
+    TestScript s(ScriptLines({"Paths:~Disk 1=A:\\", ":~Spare=A:\\", ":DEST=C:\\",
                         "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}));
     ScriptedUi u;
     TestEngine e(&s, &u);
@@ -298,7 +269,7 @@ TEST_F(RunFixture, OneSourceDiskIsAskedForAsADirectory) {
     EXPECT_EQ(u.log[1], "message 10004 a.txt");
     EXPECT_EQ(u.log[2], "disk 10007 ~Disk 1 [A:\\]"); // two disk entries: the disk prompt
 
-    VarScript one(Script({"Paths:~Disk 1=A:\\", ":DEST=C:\\",
+    TestScript one(ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\",
                           "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}));
     ScriptedUi u1;
     TestEngine e1(&one, &u1);
@@ -327,7 +298,7 @@ TEST_F(RunFixture, AReadErrorAsksToRetryAndCopiesTheFileFromTheStart) {
     // The second button leads to the disk prompt instead.
     hostwin::ClearFaults();
     ScriptedUi u2;
-    VarScript s(kThreeDisks);
+    TestScript s(kThreeDisks);
     TestEngine e(&s, &u2);
     e.firstDisk = engine.firstDisk;
     e.dest = engine.dest;

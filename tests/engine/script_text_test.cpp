@@ -1,5 +1,6 @@
 // The script reader: sections, entries, references and the shipped script.
 #include "script_text.h"
+#include "support/test_script.h"
 #include "text.h"
 
 #include <algorithm>
@@ -11,41 +12,6 @@
 namespace {
 
 // Answers variables from a table; records every name it was asked for.
-struct TextHolder {
-    std::string text;
-};
-
-class TableScript : private TextHolder, public ScriptText {
-  public:
-    TableScript(const std::string& t)
-        : TextHolder{t}, ScriptText(text.data(), unsigned(text.size())) {}
-    TableScript(LPCSTR type, LPCSTR name) : ScriptText(type, name) {}
-
-    std::map<std::string, std::string> values; // name -> text; absent: 5
-    std::vector<std::string> asked;
-    bool grantConditions = false; // every IF_ name holds
-    int counter = 1;
-
-    ResultCode ResolveVariable(const char* name, char* dest, unsigned* room) override {
-        asked.push_back(name);
-        std::string value;
-        if (std::string(name) == "AUTO_NUMBER") {
-            value = std::to_string(counter++);
-        } else if (values.count(name)) {
-            value = values[name];
-        } else if (grantConditions && std::string(name).rfind("IF_", 0) == 0) {
-            value = "";
-        } else {
-            *room = 0;
-            return NotApplicable;
-        }
-        unsigned n = value.size() < *room ? unsigned(value.size()) : *room;
-        memcpy(dest, value.data(), n);
-        *room = n;
-        return Ok;
-    }
-};
-
 struct Entry {
     ResultCode code;
     std::string key, value;
@@ -76,7 +42,7 @@ const char kSmall[] = "Paths:~Disk 1=A:\\\r\n"
                       "End:\r\n";
 
 TEST(ScriptText, FindsLinesOfSectionsWhateverTheCase) {
-    TableScript s(kSmall);
+    TestScript s(kSmall);
     EXPECT_EQ(s.Status(), 0);
     const char* line;
     unsigned length;
@@ -92,8 +58,8 @@ TEST(ScriptText, FindsLinesOfSectionsWhateverTheCase) {
 }
 
 TEST(ScriptText, SplitsKeyAndValueAndDropsOnlyLeadingBlanks) {
-    TableScript s(kSmall);
-    s.values["V"] = "val";
+    TestScript s(kSmall);
+    s.vars["V"] = "val";
     Entry e = Get(s, "Files", 0);
     EXPECT_EQ(e.code, Ok);
     EXPECT_EQ(e.key, "key ");
@@ -111,8 +77,8 @@ TEST(ScriptText, SplitsKeyAndValueAndDropsOnlyLeadingBlanks) {
 }
 
 TEST(ScriptText, AliasesArePastedRawAndVariablesResolved) {
-    TableScript s(kSmall);
-    s.values["V"] = "val";
+    TestScript s(kSmall);
+    s.vars["V"] = "val";
     Entry e = Get(s, "Files", 2);
     ASSERT_EQ(e.code, Ok);
     // The alias keeps its own '#' unexpanded and loses its leading blanks.
@@ -130,9 +96,9 @@ TEST(ScriptText, AliasesArePastedRawAndVariablesResolved) {
 }
 
 TEST(ScriptText, AFailingVariableStopsTheLineAtOnce) {
-    TableScript s("Sec:#IF_A##LATER#k=v\r\n:#K#=#BAD##LATER#\r\n:#K#=x\r\nEnd:\r\n");
-    s.values["K"] = "key";
-    s.values["LATER"] = "l";
+    TestScript s("Sec:#IF_A##LATER#k=v\r\n:#K#=#BAD##LATER#\r\n:#K#=x\r\nEnd:\r\n");
+    s.vars["K"] = "key";
+    s.vars["LATER"] = "l";
     EXPECT_EQ(Get(s, "Sec", 0).code, KeyNotApplicable);
     EXPECT_EQ(s.asked, std::vector<std::string>{"IF_A"}); // nothing after it resolved
     s.asked.clear();
@@ -145,20 +111,20 @@ TEST(ScriptText, AFailingVariableStopsTheLineAtOnce) {
 
 TEST(ScriptText, MalformedHeadersAndUnreachableSections) {
     std::string longName(128, 'N');
-    TableScript bad("A:x\r\n" + longName + ":y\r\nB:z\r\n");
+    TestScript bad("A:x\r\n" + longName + ":y\r\nB:z\r\n");
     EXPECT_EQ(Get(bad, "A", 0).code, Ok);
     EXPECT_EQ(Get(bad, "B", 0).code, MalformedScript); // the long header is in the way
     EXPECT_EQ(Get(bad, "A", 1).code, MalformedScript);
     std::string name127(127, 'N');
-    TableScript ok("A:x\r\n" + name127 + ":y\r\n");
+    TestScript ok("A:x\r\n" + name127 + ":y\r\n");
     EXPECT_EQ(Get(ok, name127.c_str(), 0).value, "");
     EXPECT_EQ(Get(ok, name127.c_str(), 0).key, "y");
 
-    TableScript cut("A:x\r\nB");
+    TestScript cut("A:x\r\nB");
     EXPECT_EQ(Get(cut, "B", 0).code, MalformedScript);
     // Only the first run of a section is reachable; a stray blank line joins
     // the next header's name.
-    TableScript twice("A:1\r\nB:2\r\nA:3\r\n\r\nC:4\r\nEnd:\r\n");
+    TestScript twice("A:1\r\nB:2\r\nA:3\r\n\r\nC:4\r\nEnd:\r\n");
     EXPECT_EQ(Get(twice, "A", 1).code, NoSuchLine);
     EXPECT_EQ(Get(twice, "C", 0).code, NoSuchLine);
     EXPECT_EQ(Get(twice, "\r\nC", 0).key, "4");
@@ -178,18 +144,18 @@ TEST(ScriptText, ReferencesNeverReadPastTheScript) {
 }
 
 TEST(ScriptText, OverlongReferenceNamesFailTheLine) {
-    TableScript s("S:#" + std::string(128, 'x') + "#=v\r\n:#" + std::string(127, 'y') +
+    TestScript s("S:#" + std::string(128, 'x') + "#=v\r\n:#" + std::string(127, 'y') +
                   "#=v\r\nEnd:\r\n");
-    s.values[std::string(127, 'y')] = "ok";
+    s.vars[std::string(127, 'y')] = "ok";
     EXPECT_EQ(Get(s, "S", 0).code, KeyNotApplicable);
     EXPECT_EQ(Get(s, "S", 1).key, "ok");
 }
 
 TEST(ScriptText, LongTextIsCutAtTheCapacityNeverOverrun) {
     std::string big(600, 'a');
-    TableScript s("S:" + big + "=#V##IF_NO#\r\n:#@AL#=#@AL##@AL#\r\n@AL:" + std::string(300, 'b') +
+    TestScript s("S:" + big + "=#V##IF_NO#\r\n:#@AL#=#@AL##@AL#\r\n@AL:" + std::string(300, 'b') +
                   "\r\nEnd:\r\n");
-    s.values["V"] = std::string(400, 'v');
+    s.vars["V"] = std::string(400, 'v');
     Entry e = Get(s, "S", 0, 10, 256);
     EXPECT_EQ(e.code, Ok); // the condition after a full value is dropped with the rest
     EXPECT_EQ(e.key, std::string(9, 'a'));
@@ -204,7 +170,7 @@ TEST(ScriptText, LongTextIsCutAtTheCapacityNeverOverrun) {
 // ---- The shipped script ---------------------------------------------------
 
 TEST(ShippedScript, HasItsSectionsWithTheirLineCounts) {
-    TableScript s("FD", MAKEINTRESOURCEA(1));
+    TestScript s("FD", MAKEINTRESOURCEA(1));
     ASSERT_EQ(s.Status(), 0);
     const struct {
         const char* name;
@@ -225,9 +191,9 @@ TEST(ShippedScript, HasItsSectionsWithTheirLineCounts) {
 }
 
 TEST(ShippedScript, EveryFilesLineExpandsWhenEveryConditionHolds) {
-    TableScript s("FD", MAKEINTRESOURCEA(1));
+    TestScript s("FD", MAKEINTRESOURCEA(1));
     s.grantConditions = true;
-    s.values["FEXT"] = "001";
+    s.vars["FEXT"] = "001";
     for (unsigned n = 0; n < 39; ++n) {
         Entry e = Get(s, "Files", n);
         ASSERT_EQ(e.code, Ok) << n;
@@ -239,13 +205,13 @@ TEST(ShippedScript, EveryFilesLineExpandsWhenEveryConditionHolds) {
 }
 
 TEST(ShippedScript, UninstallAliasAndTheNeverAppliedDunorLines) {
-    TableScript s("FD", MAKEINTRESOURCEA(1));
+    TestScript s("FD", MAKEINTRESOURCEA(1));
     s.grantConditions = true;
-    s.values["BV_SRC_DIR"] = "A:\\";
-    s.values["BV_Path"] = "C:\\Velmor\\";
-    s.values["BV_SCUT"] = "2";
-    s.values["IF_N_DUNOR"] = "";
-    s.values["IF_N_ARVEL"] = "";
+    s.vars["BV_SRC_DIR"] = "A:\\";
+    s.vars["BV_Path"] = "C:\\Velmor\\";
+    s.vars["BV_SCUT"] = "2";
+    s.vars["IF_N_DUNOR"] = "";
+    s.vars["IF_N_ARVEL"] = "";
     bool sawDisplayName = false;
     unsigned notApplied = 0;
     for (unsigned n = 0; n < 54; ++n) {
@@ -268,8 +234,8 @@ TEST(ShippedScript, UninstallAliasAndTheNeverAppliedDunorLines) {
 }
 
 TEST(ShippedScript, AutoNumberAdvancesOnlyWhenItsLineApplies) {
-    TableScript s("FD", MAKEINTRESOURCEA(1));
-    s.values["IF_KBDBDS"] = "";
+    TestScript s("FD", MAKEINTRESOURCEA(1));
+    s.vars["IF_KBDBDS"] = "";
     // IF_KBDPH is false: the phonetic line consumes no number.
     EXPECT_EQ(Get(s, "WriteSysDB", 18).key,
               "|REG|HCU\\Software\\Velmor\\Active layouts\\1\\layout");

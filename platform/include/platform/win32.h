@@ -10,6 +10,11 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// The program calls the A functions by name; these macros would rename its
+// own members (FileEntry::DeleteFile, InstallEngine::CopyFile).
+#undef DeleteFile
+#undef CopyFile
+#undef MoveFile
 #else
 
 #include <cstdint>
