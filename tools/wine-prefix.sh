@@ -65,6 +65,10 @@ remove_prefix() {
     fi
     (
         export WINEPREFIX="$dir"
+        if [ "$(id -u)" = 0 ] && [ "$(stat -c %U "$dir")" != root ]; then
+            runuser -u "$(stat -c %U "$dir")" -- env WINEPREFIX="$dir" wineserver -k >/dev/null 2>&1 || true
+            runuser -u "$(stat -c %U "$dir")" -- env WINEPREFIX="$dir" wineserver -w >/dev/null 2>&1 || true
+        fi
         wineserver -k >/dev/null 2>&1 || true
         # -k only signals; wait so the dying server is not still writing
         # system.reg/user.reg while rm runs.
@@ -79,7 +83,17 @@ create_prefix() {
         echo "$0: this host cannot run the 32-bit Wine loader ($WINE32 --version fails)" >&2
         exit 1
     fi
-    remove_prefix "$dir"
+    # Empty the folder in place (its parent may not be ours to write).
+    if [ -n "$(ls -A "$dir" 2>/dev/null)" ]; then
+        [ -e "$dir/$MARKER" ] || {
+            echo "$0: $dir is not a prefix made by this script; not replacing it" >&2
+            exit 1
+        }
+        WINEPREFIX="$dir" wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX="$dir" wineserver -w >/dev/null 2>&1 || true
+    fi
+    mkdir -p "$dir"
+    find "$dir" -mindepth 1 -delete
     mkdir -p "$dir/home" "$dir/floppy-a"
     echo "$arch" > "$dir/$MARKER"
 
@@ -116,7 +130,18 @@ create_prefix() {
     wineserver -w
 }
 
+# Wine run by root ignores the read-only attribute (root may write any
+# file), which Windows never does; so the prefix belongs to, and every wine
+# command runs as, an ordinary user when this is started as root.
+WINE_USER=brivanta-wine
+as_wine_user() {
+    [ "$(id -u)" = 0 ] || return 1
+    id -u "$WINE_USER" >/dev/null 2>&1 ||
+        useradd --system --create-home --home-dir "/var/lib/$WINE_USER" "$WINE_USER"
+}
+
 [ $# -ge 1 ] || usage
+all_args=("$@")
 cmd=$1
 shift
 desktop=""
@@ -149,6 +174,16 @@ case $cmd in
             fi
         fi
         case $arch in win32|win64) ;; *) usage ;; esac
+        if as_wine_user; then
+            [ ! -e "$dir" ] || [ -e "$dir/$MARKER" ] || [ -z "$(ls -A "$dir")" ] || {
+                echo "$0: $dir is not a prefix made by this script; not replacing it" >&2
+                exit 1
+            }
+            rm -rf -- "$dir"
+            mkdir -p -- "$dir"
+            chown "$WINE_USER" "$dir"
+            exec runuser -u "$WINE_USER" -- env BRIVANTA_WINEARCH="$arch" "$0" "${all_args[@]}"
+        fi
         create_prefix "$dir" "$desktop" "$arch"
         ;;
     remove)

@@ -19,6 +19,11 @@ prefix=$(realpath -m -- "$prefix")
 marker="$prefix/.brivanta-wineprefix"
 [ -f "$marker" ] || die "BRIVANTA_WINEPREFIX=$prefix is not a prefix made by tools/wine-prefix.sh"
 arch=$(cat "$marker")
+# The prefix belongs to an ordinary user (see wine-prefix.sh): run as it.
+owner=$(stat -c %U "$prefix")
+if [ "$(id -u)" = 0 ] && [ "$owner" != root ]; then
+    exec runuser -u "$owner" -- env BRIVANTA_WINEPREFIX="$prefix" "$0" "$@"
+fi
 
 prog=$1
 shift

@@ -4,6 +4,7 @@
 #include "machine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,6 +108,47 @@ bool MatchPattern(const char* p, const char* n) {
         ++n;
     }
     return !*n;
+}
+
+// The 8.3 alias Windows gives a long name ("x.0011" is "X~1.001"), or "" for
+// a name that is 8.3 already. Patterns match either name, so the alias only
+// needs the right shape; its number is always 1 here.
+std::string ShortAlias(const std::string& name) {
+    if (name == "." || name == "..")
+        return "";
+    size_t dot = name.rfind('.');
+    std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    auto plain = [](const std::string& part, size_t max) {
+        if (part.empty() || part.size() > max)
+            return false;
+        for (unsigned char c : part)
+            if (c == ' ' || c == '.' || std::strchr("+,;=[]", c))
+                return false;
+        return true;
+    };
+    if (plain(base, 8) && (ext.empty() ? dot == std::string::npos : plain(ext, 3)))
+        return "";
+    auto shorten = [](const std::string& part, size_t max) {
+        std::string out;
+        for (unsigned char c : part) {
+            if (c == ' ' || c == '.')
+                continue;
+            out += std::strchr("+,;=[]", c) ? '_' : char(std::toupper(c));
+            if (out.size() == max)
+                break;
+        }
+        return out;
+    };
+    std::string alias = shorten(base, 6) + "~1";
+    std::string shortExt = shorten(ext, 3);
+    return shortExt.empty() ? alias : alias + "." + shortExt;
+}
+
+bool MatchesName(const std::string& mask, const std::string& name) {
+    if (MatchPattern(mask.c_str(), name.c_str()))
+        return true;
+    std::string alias = ShortAlias(name);
+    return !alias.empty() && MatchPattern(mask.c_str(), alias.c_str());
 }
 
 struct FindState {
@@ -388,7 +430,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
             if (isRoot && (n == "." || n == ".."))
                 continue;
             WIN32_FIND_DATAA d;
-            if (MatchPattern(mask.c_str(), n.c_str()) && FillFindData(dir + "/" + n, n, &d))
+            if (MatchesName(mask, n) && FillFindData(dir + "/" + n, n, &d))
                 state->entries.push_back(d);
         }
     }
