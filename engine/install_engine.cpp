@@ -298,8 +298,11 @@ ResultCode FileEntry::CopyChunk() {
         return WriteFailed;
     }
     if (got < sizeof buffer) {
-        CloseFiles();
-        return EndOfFile;
+        // The last bytes may reach the disk only when the file is closed.
+        _lclose(sourceFile_);
+        HFILE target = targetFile_;
+        sourceFile_ = targetFile_ = HFILE_ERROR;
+        return _lclose(target) == HFILE_ERROR ? WriteFailed : EndOfFile;
     }
     return Ok;
 }

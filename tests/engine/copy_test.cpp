@@ -127,6 +127,7 @@ TEST_F(CopyFixture, EveryFailureOfThePlatformGivesItsCode) {
         {hostwin::FaultOp::Write, 1, hostwin::FaultKind::Fail, WriteFailed},
         {hostwin::FaultOp::Write, 2, hostwin::FaultKind::ShortWrite, WriteFailed},
         {hostwin::FaultOp::Write, 3, hostwin::FaultKind::ShortWrite, WriteFailed},
+        {hostwin::FaultOp::Close, 2, hostwin::FaultKind::Fail, WriteFailed}, // the target's
     };
     for (const auto& c : cases) {
         hostwin::ClearFaults();
