@@ -313,3 +313,29 @@ TEST_F(RunFixture, AReadErrorAsksToRetryAndCopiesTheFileFromTheStart) {
 #endif
 
 } // namespace
+
+namespace {
+
+TEST(ParseFileLine, SplitsBothFormsAndRejectsLinesThatMayHaveBeenCut) {
+    char sp[256], sn[256], tp[256], tn[256];
+    ASSERT_TRUE(ParseFileLine("|~Disk 1|KBD\\kbdus.kbd,|SYS_DIR|kbdus.kbd", false, sp, sn, tp, tn));
+    EXPECT_STREQ(sp, "~Disk 1");
+    EXPECT_STREQ(sn, "KBD\\kbdus.kbd");
+    EXPECT_STREQ(tp, "SYS_DIR");
+    EXPECT_STREQ(tn, "kbdus.kbd");
+    ASSERT_TRUE(ParseFileLine("|A| name ,|B|", false, sp, sn, tp, tn)); // nothing trimmed
+    EXPECT_STREQ(sn, " name ");
+    EXPECT_STREQ(tn, "");
+    ASSERT_TRUE(ParseFileLine("|OLD_DIR|bvpanel.exe", true, sp, sn, tp, tn));
+    EXPECT_STREQ(sp, "OLD_DIR");
+    EXPECT_STREQ(sn, "bvpanel.exe");
+
+    std::string fits = "|A|" + std::string(246, 'x') + ",|B|y"; // 254 characters
+    EXPECT_TRUE(ParseFileLine(fits.c_str(), false, sp, sn, tp, tn));
+    std::string full = fits + "z"; // 255: it filled the 256-byte key buffer
+    EXPECT_FALSE(ParseFileLine(full.c_str(), false, sp, sn, tp, tn));
+    EXPECT_FALSE(ParseFileLine("|A|x,y", true, sp, sn, tp, tn));
+    EXPECT_FALSE(ParseFileLine("|A", true, sp, sn, tp, tn));
+}
+
+} // namespace
