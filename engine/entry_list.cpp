@@ -66,7 +66,12 @@ PathEntry::PathEntry(EntryList* list, const char* name, const char* directory)
 void PathEntry::SetDirectory(const char* text) {
     if (text != directory_)
         CopyText(directory_, TextSize, text);
-    AppendBackslash(directory_, TextSize); // no room: a later join fails cleanly
+    // Unlike AppendBackslash, an empty text becomes a lone backslash.
+    size_t n = std::strlen(directory_);
+    if ((n == 0 || directory_[n - 1] != '\\') && n + 1 < TextSize) {
+        directory_[n] = '\\';
+        directory_[n + 1] = 0;
+    } // no room: the text stays cut, and a later join fails cleanly
     for (char* p = directory_; *p; ++p)
         *p = UpperAscii(*p);
 }

@@ -30,6 +30,7 @@ TEST(Plan, AllOptionsCopyEveryApplicableFileToTheMachinesFolders) {
     ASSERT_EQ(paths.size(), 7u);
     EXPECT_EQ(paths[0], "path ~Disk 1 = A:\\");
     EXPECT_EQ(paths[3], "path BV_DIR = C:\\WINDOWS\\VELMOR\\");
+    EXPECT_EQ(paths[4], "path OLD_DIR = \\");
     EXPECT_EQ(paths[5], "path SYS_DIR = C:\\WINDOWS\\SYSTEM\\");
     EXPECT_EQ(paths[6], "path FONT_DIR = C:\\WINDOWS\\FONTS\\");
     auto copies = Lines(text, "copy ");
