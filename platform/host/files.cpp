@@ -362,15 +362,27 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     return TRUE;
 }
 
-BOOL DeleteFileA(LPCSTR path) {
-    MappedPath m;
-    if (!MapExisting(path, &m))
-        return FALSE;
+namespace {
+
+// Maps the path of a call that removes something that must exist; false
+// (with the error set) when it cannot go ahead.
+bool MapForRemoval(LPCSTR path, MappedPath* m, bool* isDir) {
+    if (!MapExisting(path, m))
+        return false;
     if (ShouldFail(FaultOp::Delete, path))
         return FailBool(ERROR_ACCESS_DENIED);
+    if (!HostExists(m->host, isDir))
+        return FailBool(MissingError(m->host));
+    return true;
+}
+
+} // namespace
+
+BOOL DeleteFileA(LPCSTR path) {
+    MappedPath m;
     bool isDir = false;
-    if (!HostExists(m.host, &isDir))
-        return FailBool(MissingError(m.host));
+    if (!MapForRemoval(path, &m, &isDir))
+        return FALSE;
     if (isDir || HostIsReadOnly(m.host))
         return FailBool(ERROR_ACCESS_DENIED);
     if (unlink(m.host.c_str()) != 0)
@@ -448,13 +460,9 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
 
 BOOL RemoveDirectoryA(LPCSTR path) {
     MappedPath m;
-    if (!MapExisting(path, &m))
-        return FALSE;
-    if (ShouldFail(FaultOp::Delete, path))
-        return FailBool(ERROR_ACCESS_DENIED);
     bool isDir = false;
-    if (!HostExists(m.host, &isDir))
-        return FailBool(MissingError(m.host));
+    if (!MapForRemoval(path, &m, &isDir))
+        return FALSE;
     if (!isDir)
         return FailBool(ERROR_DIRECTORY);
     if (rmdir(m.host.c_str()) != 0)
