@@ -37,7 +37,9 @@ int EntryList::Remove(ListEntry* entry) {
     return 1;
 }
 
-int EntryList::RemoveFrom(EntryList* other, ListEntry* entry) { return other->Remove(entry); }
+int EntryList::RemoveFrom(EntryList* other, ListEntry* entry) {
+    return other->Remove(entry);
+}
 
 void EntryList::Clear() {
     while (ListEntry* entry = first_) {
@@ -98,11 +100,13 @@ void PathEntry::ReplaceLastComponent(const char* text, bool cut) {
     AppendBackslash(directory_, TextSize);
 }
 
-FileEntry::FileEntry(EntryList* list, PathEntry* source, PathEntry* target,
-                     const char* sourceName, const char* targetName)
+FileEntry::FileEntry(EntryList* list, PathEntry* source, PathEntry* target, const char* sourceName,
+                     const char* targetName)
     : ListEntry(list, EntryList::Append), source_(source), target_(target) {
     CopyText(sourceName_, TextSize, sourceName);
     CopyText(targetName_, TextSize, targetName ? targetName : "");
 }
 
-FileEntry::~FileEntry() { CloseFiles(); }
+FileEntry::~FileEntry() {
+    CloseFiles();
+}

@@ -14,12 +14,24 @@ unsigned InstallEngine::DiskLabel(PathEntry* disk, char* label) {
     return unsigned(CopyText(label, LabelSize, disk->Name())) + 1;
 }
 
-ResultCode InstallEngine::BeforeFile(FileEntry*) { return Ok; }
-ResultCode InstallEngine::ChunkCopied(unsigned) { return Ok; }
-ResultCode InstallEngine::BeforeDelete(FileEntry*) { return Ok; }
-ResultCode InstallEngine::PathAdded(PathEntry*) { return Ok; }
-ResultCode InstallEngine::Initialize() { return Ok; }
-ResultCode InstallEngine::Finish(ResultCode runResult) { return runResult; }
+ResultCode InstallEngine::BeforeFile(FileEntry*) {
+    return Ok;
+}
+ResultCode InstallEngine::ChunkCopied(unsigned) {
+    return Ok;
+}
+ResultCode InstallEngine::BeforeDelete(FileEntry*) {
+    return Ok;
+}
+ResultCode InstallEngine::PathAdded(PathEntry*) {
+    return Ok;
+}
+ResultCode InstallEngine::Initialize() {
+    return Ok;
+}
+ResultCode InstallEngine::Finish(ResultCode runResult) {
+    return runResult;
+}
 
 // ---- Run sequence --------------------------------------------------------
 

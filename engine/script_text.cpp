@@ -55,8 +55,8 @@ ResultCode ScriptText::FindLine(const char* section, unsigned n, const char** li
         bool same = currentLength == wantedLength &&
                     CompareNoCaseN(current, section, currentLength) == 0 &&
                     std::memchr(current, 0, currentLength) == nullptr;
-        const char* cr = static_cast<const char*>(
-            std::memchr(lineText, '\r', size_t(end - lineText)));
+        const char* cr =
+            static_cast<const char*>(std::memchr(lineText, '\r', size_t(end - lineText)));
         if (same) {
             if (count == n) {
                 *line = lineText;
@@ -139,8 +139,8 @@ ResultCode ScriptText::Expand(const char* source, unsigned sourceLength, char* d
     return result;
 }
 
-ResultCode ScriptText::GetEntry(const char* section, char* key, unsigned* keyCapacity,
-                                char* value, unsigned* valueCapacity, unsigned n) {
+ResultCode ScriptText::GetEntry(const char* section, char* key, unsigned* keyCapacity, char* value,
+                                unsigned* valueCapacity, unsigned n) {
     if (*keyCapacity)
         key[0] = 0;
     if (value && valueCapacity && *valueCapacity)

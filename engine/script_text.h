@@ -24,8 +24,7 @@ class ScriptText {
     ResultCode GetEntry(const char* section, char* key, unsigned* keyCapacity, char* value,
                         unsigned* valueCapacity, unsigned n);
     ResultCode Expand(const char* source, unsigned sourceLength, char* dest, unsigned* capacity);
-    ResultCode GetAliasText(const char* section, char* dest, unsigned* maxLength,
-                            unsigned n) const;
+    ResultCode GetAliasText(const char* section, char* dest, unsigned* maxLength, unsigned n) const;
 
     // Writes the variable's text (at most *room bytes, no terminator needed)
     // and its length; non-zero (5 by convention) when the line does not apply.

@@ -44,7 +44,9 @@ bool JoinPath(char* dest, size_t capacity, const char* directory, const char* na
     return true;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
 
 int CompareNoCaseN(const char* a, const char* b, size_t n) {
     for (size_t i = 0; i < n; ++i) {
@@ -57,4 +59,6 @@ int CompareNoCaseN(const char* a, const char* b, size_t n) {
     return 0;
 }
 
-int CompareNoCase(const char* a, const char* b) { return CompareNoCaseN(a, b, size_t(-1)); }
+int CompareNoCase(const char* a, const char* b) {
+    return CompareNoCaseN(a, b, size_t(-1));
+}

@@ -29,8 +29,12 @@ int InstallEngine::AfterRun(HWND, WPARAM, LPARAM) {
 #else
 
 // The host front end has no window to paint.
-int InstallEngine::OnCreate(HWND, WPARAM, LPARAM) { return 1; }
-int InstallEngine::OnPaint(HWND, PAINTSTRUCT) { return 1; }
+int InstallEngine::OnCreate(HWND, WPARAM, LPARAM) {
+    return 1;
+}
+int InstallEngine::OnPaint(HWND, PAINTSTRUCT) {
+    return 1;
+}
 int InstallEngine::AfterRun(HWND, WPARAM, LPARAM) {
     picture_ = nullptr;
     return 1;

@@ -18,15 +18,17 @@ std::vector<std::string> g_triggered;
 unsigned g_calls = 0;
 
 const char* OpName(FaultOp op) {
-    static const char* const names[] = {"any",    "create",   "open",    "read",   "write",
-                                        "close",  "delete",   "copy",    "move",   "mkdir",
+    static const char* const names[] = {"any",     "create",   "open",   "read", "write",
+                                        "close",   "delete",   "copy",   "move", "mkdir",
                                         "setattr", "registry", "profile"};
     return names[static_cast<int>(op)];
 }
 
 } // namespace
 
-void AddFault(const FaultRule& rule) { g_rules.push_back({rule, 0}); }
+void AddFault(const FaultRule& rule) {
+    g_rules.push_back({rule, 0});
+}
 
 void ClearFaults() {
     g_rules.clear();
@@ -34,9 +36,13 @@ void ClearFaults() {
     g_calls = 0;
 }
 
-unsigned FallibleCallCount() { return g_calls; }
+unsigned FallibleCallCount() {
+    return g_calls;
+}
 
-const std::vector<std::string>& TriggeredFaults() { return g_triggered; }
+const std::vector<std::string>& TriggeredFaults() {
+    return g_triggered;
+}
 
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind) {
     ++g_calls;

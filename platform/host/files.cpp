@@ -117,7 +117,8 @@ std::string ShortAlias(const std::string& name) {
     if (name == "." || name == "..")
         return "";
     size_t dot = name.rfind('.');
-    std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    std::string base = name.substr(0, dot),
+                ext = dot == std::string::npos ? "" : name.substr(dot + 1);
     auto plain = [](const std::string& part, size_t max) {
         if (part.empty() || part.size() > max)
             return false;

@@ -55,7 +55,8 @@ TEST(Plan, OptionsSwitchTheirLinesOff) {
     ASSERT_EQ(PrintPlan(options, out), 0);
     auto copies = Lines(out.str(), "copy ");
     ASSERT_EQ(copies.size(), 7u); // the unconditional files
-    EXPECT_EQ(copies[0], "copy C:\\SETUP\\DISK1\\brivanta.ex_ -> C:\\WINDOWS\\VELMOR\\brivanta.exe");
+    EXPECT_EQ(copies[0],
+              "copy C:\\SETUP\\DISK1\\brivanta.ex_ -> C:\\WINDOWS\\VELMOR\\brivanta.exe");
 
     options.flags[4] = true; // SystemFonts: 15 fonts from the sibling second disk
     std::ostringstream fonts;

@@ -21,9 +21,7 @@ namespace {
 // Points "~Disk 1" and DEST into the scratch folder, as a product would.
 class TestEngine : public InstallEngine {
   public:
-    TestEngine(ScriptText* script, ScriptedUi* ui) : InstallEngine(nullptr, script) {
-        SetUi(ui);
-    }
+    TestEngine(ScriptText* script, ScriptedUi* ui) : InstallEngine(nullptr, script) { SetUi(ui); }
     std::string firstDisk, dest;
     std::map<std::string, ResultCode> beforeFile; // by source name
     std::vector<std::string> copied;
@@ -45,15 +43,10 @@ class TestEngine : public InstallEngine {
     }
 };
 
-const std::string kThreeDisks = ScriptLines({"Paths:~Disk 1=A:\\",
-                                        ":~Disk 2=A:\\",
-                                        ":~Disk 3=A:\\",
-                                        ":DEST=C:\\NOWHERE\\",
-                                        "Files:|~Disk 1|a.txt,|DEST|a.txt",
-                                        ":|~Disk 2|sub\\b.txt,|DEST|b.txt",
-                                        ":#IF_C#|~Disk 3|c.txt,|DEST|c.txt",
-                                        "Delete:|DEST|old.txt",
-                                        "End:"});
+const std::string kThreeDisks =
+    ScriptLines({"Paths:~Disk 1=A:\\", ":~Disk 2=A:\\", ":~Disk 3=A:\\", ":DEST=C:\\NOWHERE\\",
+                 "Files:|~Disk 1|a.txt,|DEST|a.txt", ":|~Disk 2|sub\\b.txt,|DEST|b.txt",
+                 ":#IF_C#|~Disk 3|c.txt,|DEST|c.txt", "Delete:|DEST|old.txt", "End:"});
 
 struct RunFixture : ::testing::Test {
     Scratch scratch;
@@ -126,13 +119,11 @@ TEST_F(RunFixture, APromptAnsweredWithAMissingFolderOrCancelledIsAskedAgain) {
     ui.answers = {2}; // "&Cancel" in the abort question: back to the prompt
     EXPECT_EQ(engine.Run(), Ok);
     std::string typed = Upper(scratch.Path("NOTHERE\\"));
-    EXPECT_EQ(ui.log, (std::vector<std::string>{"progress open 2 10002",
-                                                "disk 10007 ~Disk 2 [A:\\]",
-                                                "message 10008 over progress",
-                                                "disk 10007 ~Disk 2 [" + typed + "]",
-                                                "ask 10002 default 2",
-                                                "disk 10007 ~Disk 2 [" + typed + "]",
-                                                "progress close"}));
+    EXPECT_EQ(ui.log,
+              (std::vector<std::string>{"progress open 2 10002", "disk 10007 ~Disk 2 [A:\\]",
+                                        "message 10008 over progress",
+                                        "disk 10007 ~Disk 2 [" + typed + "]", "ask 10002 default 2",
+                                        "disk 10007 ~Disk 2 [" + typed + "]", "progress close"}));
     // Disk 3 provides nothing once its line does not apply: it is not asked for.
     EXPECT_EQ(Scratch::ReadFile(Dest("b.txt")), "B");
 }
@@ -215,8 +206,8 @@ TEST_F(RunFixture, ProgressThatCannotOpenOrIsCancelledAborts) {
 
 TEST_F(RunFixture, NoApplicableFileMeansNoProgressNoPromptButStillDeletes) {
     TestScript s(ScriptLines({"Paths:~Disk 1=A:\\", ":~Disk 2=A:\\", ":DEST=C:\\",
-                        "Files:#IF_NO#|~Disk 2|x,|DEST|x", "Delete:#IF_NO#|DEST|a.txt",
-                        ":|DEST|old.txt", ":|DEST|gone.txt", ":|DEST|a.txt", "End:"}));
+                              "Files:#IF_NO#|~Disk 2|x,|DEST|x", "Delete:#IF_NO#|DEST|a.txt",
+                              ":|DEST|old.txt", ":|DEST|gone.txt", ":|DEST|a.txt", "End:"}));
     TestEngine e(&s, &ui);
     e.dest = engine.dest;
     ASSERT_TRUE(Scratch::WriteFile(Dest("a.txt"), "a"));
@@ -231,12 +222,15 @@ TEST_F(RunFixture, ScriptsThatCannotBeUsedAnswerFourBeforeCopying) {
     const std::string bad[] = {
         // A Paths line that does not apply ends the section; DEST is unknown.
         ScriptLines({"Paths:~Disk 1=A:\\", ":#IF_NO#X=C:\\", ":DEST=C:\\",
-                "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}),
+                     "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}),
         ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,|DEST|a.txt",
-                "Delete:|DEST|old.txt,x", "End:"}),
-        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt|DEST|a.txt", "End:"}),
-        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:~Disk 1|a.txt,|DEST|a.txt", "End:"}),
-        ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,DEST|a.txt", "End:"}),
+                     "Delete:|DEST|old.txt,x", "End:"}),
+        ScriptLines(
+            {"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt|DEST|a.txt", "End:"}),
+        ScriptLines(
+            {"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:~Disk 1|a.txt,|DEST|a.txt", "End:"}),
+        ScriptLines(
+            {"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,DEST|a.txt", "End:"}),
         ScriptLines({"Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}),
         ScriptLines({"Paths:#IF_NO#~Disk 1=A:\\", "End:"}),
     };
@@ -256,7 +250,7 @@ TEST_F(RunFixture, ScriptsThatCannotBeUsedAnswerFourBeforeCopying) {
 
 TEST_F(RunFixture, OneSourceDiskIsAskedForAsADirectory) {
     TestScript s(ScriptLines({"Paths:~Disk 1=A:\\", ":~Spare=A:\\", ":DEST=C:\\",
-                        "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}));
+                              "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}));
     ScriptedUi u;
     TestEngine e(&s, &u);
     e.dest = engine.dest;
@@ -269,8 +263,8 @@ TEST_F(RunFixture, OneSourceDiskIsAskedForAsADirectory) {
     EXPECT_EQ(u.log[1], "message 10004 a.txt");
     EXPECT_EQ(u.log[2], "disk 10007 ~Disk 1 [A:\\]"); // two disk entries: the disk prompt
 
-    TestScript one(ScriptLines({"Paths:~Disk 1=A:\\", ":DEST=C:\\",
-                          "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}));
+    TestScript one(ScriptLines(
+        {"Paths:~Disk 1=A:\\", ":DEST=C:\\", "Files:|~Disk 1|a.txt,|DEST|a.txt", "End:"}));
     ScriptedUi u1;
     TestEngine e1(&one, &u1);
     e1.dest = engine.dest;

@@ -78,7 +78,7 @@ TEST(PathEntry, SetDirectoryUpperCasesAndEndsInABackslash) {
     EXPECT_STREQ(p.Directory(), "A:\\");
     p.SetDirectory("");
     EXPECT_STREQ(p.Directory(), "\\"); // an unknown folder: a lone backslash
-    p.SetDirectory("c:\\\xe4\xe8r"); // only a to z change
+    p.SetDirectory("c:\\\xe4\xe8r");   // only a to z change
     EXPECT_STREQ(p.Directory(), "C:\\\xe4\xe8R\\");
     EXPECT_TRUE(p.IsDisk());
     list.Remove(&p);

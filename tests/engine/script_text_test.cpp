@@ -139,13 +139,13 @@ TEST(ScriptText, ReferencesNeverReadPastTheScript) {
     Entry e = Get(plain, "S", 1);
     EXPECT_EQ(e.code, Ok);
     EXPECT_EQ(e.key, "k");
-    EXPECT_EQ(e.value, ""); // the unfinished reference is dropped
+    EXPECT_EQ(e.value, "");                               // the unfinished reference is dropped
     EXPECT_EQ(Get(plain, "S", 0).code, KeyNotApplicable); // base resolver knows nothing
 }
 
 TEST(ScriptText, OverlongReferenceNamesFailTheLine) {
     TestScript s("S:#" + std::string(128, 'x') + "#=v\r\n:#" + std::string(127, 'y') +
-                  "#=v\r\nEnd:\r\n");
+                 "#=v\r\nEnd:\r\n");
     s.vars[std::string(127, 'y')] = "ok";
     EXPECT_EQ(Get(s, "S", 0).code, KeyNotApplicable);
     EXPECT_EQ(Get(s, "S", 1).key, "ok");
@@ -154,7 +154,7 @@ TEST(ScriptText, OverlongReferenceNamesFailTheLine) {
 TEST(ScriptText, LongTextIsCutAtTheCapacityNeverOverrun) {
     std::string big(600, 'a');
     TestScript s("S:" + big + "=#V##IF_NO#\r\n:#@AL#=#@AL##@AL#\r\n@AL:" + std::string(300, 'b') +
-                  "\r\nEnd:\r\n");
+                 "\r\nEnd:\r\n");
     s.vars["V"] = std::string(400, 'v');
     Entry e = Get(s, "S", 0, 10, 256);
     EXPECT_EQ(e.code, Ok); // the condition after a full value is dropped with the rest
@@ -175,9 +175,9 @@ TEST(ShippedScript, HasItsSectionsWithTheirLineCounts) {
     const struct {
         const char* name;
         unsigned lines;
-    } sections[] = {{"Paths", 7},     {"Files", 39},     {"Delete", 1},      {"@UN_REG", 1},
-                    {"@FONT_S", 1},   {"@KBD_REG", 1},   {"WriteSysDB", 229}, {"DeleteSysDB", 5},
-                    {"End", 1}};
+    } sections[] = {{"Paths", 7},        {"Files", 39},      {"Delete", 1},
+                    {"@UN_REG", 1},      {"@FONT_S", 1},     {"@KBD_REG", 1},
+                    {"WriteSysDB", 229}, {"DeleteSysDB", 5}, {"End", 1}};
     for (const auto& sec : sections) {
         const char* line;
         unsigned length;

@@ -130,8 +130,7 @@ TEST(Files, FindMatchesDosPatterns) {
     ASSERT_TRUE(Scratch::MakeDir(s.Path("DISK2")));
 
     // x.0011 matches too, through its short name X~1.001.
-    EXPECT_EQ(Find(s.Path("*.001")),
-              (std::set<std::string>{"README.001", "serife.001", "x.0011"}));
+    EXPECT_EQ(Find(s.Path("*.001")), (std::set<std::string>{"README.001", "serife.001", "x.0011"}));
     EXPECT_EQ(Find(s.Path("*.0011")), (std::set<std::string>{"x.0011"}));
     EXPECT_EQ(Find(s.Path("*.FON")), (std::set<std::string>{"vgaoem.fon"}));
     EXPECT_EQ(Find(s.Path("serif?.001")), (std::set<std::string>{"serife.001"}));

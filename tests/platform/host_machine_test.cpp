@@ -10,8 +10,8 @@ namespace {
 
 TEST(HostMachine, AFreshMachineHasTheWindowsFoldersAndIniFiles) {
     Scratch s;
-    for (const char* dir : {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\FONTS",
-                            "C:\\WINDOWS\\TEMP", "A:\\"})
+    for (const char* dir :
+         {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\FONTS", "C:\\WINDOWS\\TEMP", "A:\\"})
         EXPECT_TRUE(GetFileAttributesA(dir) & FILE_ATTRIBUTE_DIRECTORY) << dir;
     std::string win = Scratch::ReadFile("c:\\windows\\win.ini");
     EXPECT_NE(win.find("[windows]\r\n"), std::string::npos);

@@ -31,7 +31,9 @@ int ScriptedUi::CloseProgressWindow() {
     return 1;
 }
 
-void ScriptedUi::ShowProgressWindow(HWND, bool visible) { progressVisible = visible; }
+void ScriptedUi::ShowProgressWindow(HWND, bool visible) {
+    progressVisible = visible;
+}
 
 void ScriptedUi::ShowMessage(HWND, int message) {
     log.push_back("message " + std::to_string(message) +
@@ -79,13 +81,11 @@ int ScriptedUi::Prompt(const std::string& line, char* buffer, unsigned size) {
     return 1;
 }
 
-int ScriptedUi::PromptDisk(HWND, int message, const char* diskName, char* buffer,
-                           unsigned size) {
+int ScriptedUi::PromptDisk(HWND, int message, const char* diskName, char* buffer, unsigned size) {
     return Prompt("disk " + std::to_string(message) + " " + diskName, buffer, size);
 }
 
-int ScriptedUi::PromptDirectory(HWND, int message, int secondMessage, char* buffer,
-                                unsigned size) {
+int ScriptedUi::PromptDirectory(HWND, int message, int secondMessage, char* buffer, unsigned size) {
     return Prompt("directory " + std::to_string(message) + " " + std::to_string(secondMessage),
                   buffer, size);
 }

@@ -12,12 +12,12 @@ class ScriptedUi : public EngineUi {
   public:
     static constexpr const char* kCancel = "\x1b";
 
-    std::vector<std::string> log;       // one line per dialog shown
-    std::deque<int> answers;            // for the ask operations; empty: default button
-    std::deque<std::string> prompts;    // text typed and OK; kCancel: Cancel; empty: cannot show
+    std::vector<std::string> log;    // one line per dialog shown
+    std::deque<int> answers;         // for the ask operations; empty: default button
+    std::deque<std::string> prompts; // text typed and OK; kCancel: Cancel; empty: cannot show
     bool progressOpens = true;
-    unsigned cancelAtUpdate = 0;        // UpdateProgress answers 0 from this count on
-    std::vector<unsigned> updates;      // the counts UpdateProgress received
+    unsigned cancelAtUpdate = 0;   // UpdateProgress answers 0 from this count on
+    std::vector<unsigned> updates; // the counts UpdateProgress received
     bool progressVisible = false;
     int progressOpen = 0;
 
