@@ -19,10 +19,16 @@ std::string g_folder;
 std::string g_moduleName = "C:\\WINDOWS\\TEMP\\SETUP.EXE";
 thread_local DWORD g_lastError = 0;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 bool ValidComponent(const std::string& name, bool allowWildcards) {
     for (unsigned char c : name) {
@@ -114,16 +120,41 @@ const char kSystemIni[] = "[boot]\r\n"
                           "\r\n"
                           "[mci]\r\n";
 
+// What the registry of a fresh Windows 98 machine (United States) holds of
+// the keys a setup program touches.
+const char kRegistry[] =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"
+    "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\r\n"
+    "\"SystemRoot\"=\"C:\\\\WINDOWS\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Fonts]\r\n"
+    "\"Arial (TrueType)\"=\"ARIAL.TTF\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\keyboard layouts\\00000409]\r\n"
+    "\"layout file\"=\"kbdus.kbd\"\r\n"
+    "\"layout text\"=\"United States\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls\\Codepage]\r\n"
+    "\"ACP\"=\"1252\"\r\n"
+    "\"OEMCP\"=\"437\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls\\Locale]\r\n"
+    "@=\"00000409\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Control Panel\\International]\r\n"
+    "\"Locale\"=\"00000409\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\keyboard layout\\preload\\1]\r\n"
+    "@=\"00000409\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software]\r\n\r\n";
+
 // The raster fonts and layout files a Windows 98 machine ships with.
-const char* const kSystemFonts[] = {
-    "8514fix.fon", "8514sys.fon", "8514oem.fon", "dosapp.fon", "serife.fon",
-    "seriff.fon",  "smalle.fon",  "smallf.fon",  "coure.fon",  "courf.fon",
-    "sserife.fon", "sseriff.fon", "vgaoem.fon",  "vgafix.fon", "vgasys.fon"};
+const char* const kSystemFonts[] = {"8514fix.fon", "8514sys.fon", "8514oem.fon", "dosapp.fon",
+                                    "serife.fon",  "seriff.fon",  "smalle.fon",  "smallf.fon",
+                                    "coure.fon",   "courf.fon",   "sserife.fon", "sseriff.fon",
+                                    "vgaoem.fon",  "vgafix.fon",  "vgasys.fon"};
 
 bool CreateFreshMachine(const std::string& folder, std::string* error) {
     const std::string c = folder + "/drive_c";
-    const char* dirs[] = {"",        "/WINDOWS",        "/WINDOWS/SYSTEM",
-                          "/WINDOWS/FONTS", "/WINDOWS/TEMP", "/WINDOWS/COMMAND"};
+    const char* dirs[] = {
+        "", "/WINDOWS", "/WINDOWS/SYSTEM", "/WINDOWS/FONTS", "/WINDOWS/TEMP", "/WINDOWS/COMMAND"};
     if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
         if (error)
             *error = "cannot create " + folder + ": " + std::strerror(errno);
@@ -142,6 +173,7 @@ bool CreateFreshMachine(const std::string& folder, std::string* error) {
     for (const char* f : kSystemFonts)
         ok = ok && WriteText(c + "/WINDOWS/FONTS/" + f, (std::string("system font ") + f).c_str());
     ok = ok && WriteText(c + "/WINDOWS/SYSTEM/kbdus.kbd", "system layout kbdus.kbd");
+    ok = ok && WriteText(folder + "/registry.reg", kRegistry);
     if (!ok && error)
         *error = "cannot write the files of a fresh machine in " + folder;
     return ok;
@@ -158,7 +190,9 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-void SetError(DWORD code) { g_lastError = code; }
+void SetError(DWORD code) {
+    g_lastError = code;
+}
 
 DWORD ErrnoToWin32(int err) {
     switch (err) {
@@ -288,27 +322,47 @@ bool MountMachine(const std::string& folder, std::string* error) {
             return false;
     }
     char resolved[4096];
-    g_folder = realpath(folder.c_str(), resolved) ? resolved : folder;
+    std::string mounted = realpath(folder.c_str(), resolved) ? resolved : folder;
+    DropProfileCache();
+    if (!LoadRegistry(mounted, error)) {
+        UnmountMachine();
+        return false;
+    }
+    g_folder = mounted;
     return true;
 }
 
-void UnmountMachine() { g_folder.clear(); }
-bool IsMounted() { return !g_folder.empty(); }
-const std::string& MachineFolder() { return g_folder; }
+void UnmountMachine() {
+    g_folder.clear();
+    ResetRegistry();
+    DropProfileCache();
+}
+bool IsMounted() {
+    return !g_folder.empty();
+}
+const std::string& MachineFolder() {
+    return g_folder;
+}
 
 std::string HostPath(const char* dosPath) {
     MappedPath m = MapPath(dosPath);
     return m.valid ? m.host : std::string();
 }
 
-void SetModuleFileName(const char* dosPath) { g_moduleName = dosPath ? dosPath : ""; }
+void SetModuleFileName(const char* dosPath) {
+    g_moduleName = dosPath ? dosPath : "";
+}
 
 } // namespace hostwin
 
 using namespace hostwin;
 
-DWORD GetLastError() { return g_lastError; }
-void SetLastError(DWORD code) { g_lastError = code; }
+DWORD GetLastError() {
+    return g_lastError;
+}
+void SetLastError(DWORD code) {
+    g_lastError = code;
+}
 
 namespace {
 UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
@@ -319,11 +373,15 @@ UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
 }
 } // namespace
 
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyOut("C:\\WINDOWS", buffer, size); }
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    return CopyOut("C:\\WINDOWS", buffer, size);
+}
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
     return CopyOut("C:\\WINDOWS\\SYSTEM", buffer, size);
 }
-DWORD GetTempPathA(DWORD size, LPSTR buffer) { return CopyOut("C:\\WINDOWS\\TEMP\\", buffer, size); }
+DWORD GetTempPathA(DWORD size, LPSTR buffer) {
+    return CopyOut("C:\\WINDOWS\\TEMP\\", buffer, size);
+}
 
 HMODULE GetModuleHandleA(LPCSTR name) {
     static char self;
@@ -350,4 +408,6 @@ UINT GetDriveTypeA(LPCSTR root) {
     return (letter == 'a' || letter == 'b') ? DRIVE_REMOVABLE : DRIVE_FIXED;
 }
 
-BOOL SetForegroundWindow(HWND) { return TRUE; }
+BOOL SetForegroundWindow(HWND) {
+    return TRUE;
+}
