@@ -5,7 +5,7 @@
 #include "script_text.h"
 #include "text.h"
 
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
