@@ -68,6 +68,19 @@ bool NextKeyComponent(char** cursor, char** component) {
     return true;
 }
 
+// Opens every component of the work path that a backslash follows; *cursor
+// is left on the last component.
+bool OpenKeys(Walk* walk, char** cursor, REGSAM mask) {
+    char* component;
+    while (NextKeyComponent(cursor, &component)) {
+        HKEY next;
+        if (RegOpenKeyExA(walk->Current(), component, 0, mask, &next) != ERROR_SUCCESS)
+            return false;
+        walk->MoveTo(next);
+    }
+    return true;
+}
+
 const char* ValueName(const char* name) {
     return std::strcmp(name, kDefaultValue) == 0 ? "" : name;
 }
@@ -163,13 +176,8 @@ bool RegKey::QueryValue(const char* path, char* buffer, unsigned size) {
         return true;
     Walk walk(start);
     char* cursor = work;
-    char* component;
-    while (NextKeyComponent(&cursor, &component)) {
-        HKEY next;
-        if (RegOpenKeyExA(walk.Current(), component, 0, KEY_READ, &next) != ERROR_SUCCESS)
-            return false;
-        walk.MoveTo(next);
-    }
+    if (!OpenKeys(&walk, &cursor, KEY_READ))
+        return false;
     DWORD got = size;
     if (RegQueryValueExA(walk.Current(), ValueName(cursor), nullptr, nullptr,
                          reinterpret_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS) {
@@ -225,13 +233,8 @@ bool RegKey::Delete(const char* path) {
         return false;
     Walk walk(start);
     char* cursor = work;
-    char* component;
-    while (NextKeyComponent(&cursor, &component)) {
-        HKEY next;
-        if (RegOpenKeyExA(walk.Current(), component, 0, KEY_ALL_ACCESS, &next) != ERROR_SUCCESS)
-            return false;
-        walk.MoveTo(next);
-    }
+    if (!OpenKeys(&walk, &cursor, KEY_ALL_ACCESS))
+        return false;
     // An empty name would open the key itself and delete the whole tree
     // above the path's end.
     if (!*cursor)

@@ -88,6 +88,28 @@ std::string CallPath(const std::shared_ptr<RegNode>& key, LPCSTR name) {
     return key->FullPath() + "\\" + (name ? name : "");
 }
 
+// The key behind a handle, once the fault switch has let the call through.
+std::shared_ptr<RegNode> Begin(HKEY handle, LPCSTR name, LONG* status) {
+    std::shared_ptr<RegNode> node = Resolve(handle, status);
+    if (node && ShouldFail(FaultOp::Registry, CallPath(node, name).c_str())) {
+        *status = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    return node;
+}
+
+// Walks down to an existing subkey.
+LONG Descend(std::shared_ptr<RegNode>* node, LPCSTR subKey) {
+    std::vector<std::string> parts;
+    LONG status = SplitPath(subKey, &parts);
+    for (size_t i = 0; status == ERROR_SUCCESS && i < parts.size(); ++i) {
+        *node = (*node)->FindSubkey(parts[i]);
+        if (!*node)
+            status = ERROR_FILE_NOT_FOUND;
+    }
+    return status;
+}
+
 bool Save() {
     if (g_storePath.empty())
         return true;
@@ -157,19 +179,11 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, subKey).c_str()))
-        return ERROR_ACCESS_DENIED;
-    std::vector<std::string> parts;
-    if ((status = SplitPath(subKey, &parts)) != ERROR_SUCCESS)
+    if ((status = Descend(&node, subKey)) != ERROR_SUCCESS)
         return status;
-    for (const std::string& part : parts) {
-        node = node->FindSubkey(part);
-        if (!node)
-            return ERROR_FILE_NOT_FOUND;
-    }
     *result = NewHandle(node);
     return ERROR_SUCCESS;
 }
@@ -180,11 +194,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, subKey).c_str()))
-        return ERROR_ACCESS_DENIED;
     std::vector<std::string> parts;
     if ((status = SplitPath(subKey, &parts)) != ERROR_SUCCESS)
         return status;
@@ -215,11 +227,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, name, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, name).c_str()))
-        return ERROR_ACCESS_DENIED;
     if (data && !size)
         return ERROR_INVALID_PARAMETER;
     const RegValue* v = node->FindValue(name ? name : "");
@@ -246,11 +256,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data,
 
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, name, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, name).c_str()))
-        return ERROR_ACCESS_DENIED;
     if (!data && size)
         return ERROR_INVALID_PARAMETER;
     RegValue v;
@@ -282,19 +290,11 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, subKey).c_str()))
-        return ERROR_ACCESS_DENIED;
-    std::vector<std::string> parts;
-    if ((status = SplitPath(subKey, &parts)) != ERROR_SUCCESS)
+    if ((status = Descend(&node, subKey)) != ERROR_SUCCESS)
         return status;
-    for (const std::string& part : parts) {
-        node = node->FindSubkey(part);
-        if (!node)
-            return ERROR_FILE_NOT_FOUND;
-    }
     RegNode* parent = node->parent;
     if (!parent) // a root cannot be deleted
         return ERROR_ACCESS_DENIED;
@@ -310,11 +310,9 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 
 LONG RegDeleteValueA(HKEY key, LPCSTR name) {
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, name, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, name).c_str()))
-        return ERROR_ACCESS_DENIED;
     std::string wanted = name ? name : "";
     for (size_t i = 0; i < node->values.size(); ++i) {
         if (node->values[i].name.size() != wanted.size() ||
@@ -334,11 +332,9 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name) {
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR className,
                    LPDWORD classSize, PFILETIME lastWrite) {
     LONG status;
-    std::shared_ptr<RegNode> node = Resolve(key, &status);
+    std::shared_ptr<RegNode> node = Begin(key, nullptr, &status);
     if (!node)
         return status;
-    if (ShouldFail(FaultOp::Registry, CallPath(node, nullptr).c_str()))
-        return ERROR_ACCESS_DENIED;
     if (!name || !nameSize)
         return ERROR_INVALID_PARAMETER;
     if (index >= node->subkeys.size())
