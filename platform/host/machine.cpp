@@ -19,16 +19,10 @@ std::string g_folder;
 std::string g_moduleName = "C:\\WINDOWS\\TEMP\\SETUP.EXE";
 thread_local DWORD g_lastError = 0;
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
-}
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool ValidComponent(const std::string& name, bool allowWildcards) {
     for (unsigned char c : name) {
@@ -146,15 +140,15 @@ const char kRegistry[] =
     "[HKEY_CURRENT_USER\\Software]\r\n\r\n";
 
 // The raster fonts and layout files a Windows 98 machine ships with.
-const char* const kSystemFonts[] = {"8514fix.fon", "8514sys.fon", "8514oem.fon", "dosapp.fon",
-                                    "serife.fon",  "seriff.fon",  "smalle.fon",  "smallf.fon",
-                                    "coure.fon",   "courf.fon",   "sserife.fon", "sseriff.fon",
-                                    "vgaoem.fon",  "vgafix.fon",  "vgasys.fon"};
+const char* const kSystemFonts[] = {
+    "8514fix.fon", "8514sys.fon", "8514oem.fon", "dosapp.fon", "serife.fon",
+    "seriff.fon",  "smalle.fon",  "smallf.fon",  "coure.fon",  "courf.fon",
+    "sserife.fon", "sseriff.fon", "vgaoem.fon",  "vgafix.fon", "vgasys.fon"};
 
 bool CreateFreshMachine(const std::string& folder, std::string* error) {
     const std::string c = folder + "/drive_c";
-    const char* dirs[] = {
-        "", "/WINDOWS", "/WINDOWS/SYSTEM", "/WINDOWS/FONTS", "/WINDOWS/TEMP", "/WINDOWS/COMMAND"};
+    const char* dirs[] = {"",        "/WINDOWS",        "/WINDOWS/SYSTEM",
+                          "/WINDOWS/FONTS", "/WINDOWS/TEMP", "/WINDOWS/COMMAND"};
     if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
         if (error)
             *error = "cannot create " + folder + ": " + std::strerror(errno);
@@ -190,9 +184,7 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-void SetError(DWORD code) {
-    g_lastError = code;
-}
+void SetError(DWORD code) { g_lastError = code; }
 
 DWORD ErrnoToWin32(int err) {
     switch (err) {
@@ -337,32 +329,22 @@ void UnmountMachine() {
     ResetRegistry();
     DropProfileCache();
 }
-bool IsMounted() {
-    return !g_folder.empty();
-}
-const std::string& MachineFolder() {
-    return g_folder;
-}
+bool IsMounted() { return !g_folder.empty(); }
+const std::string& MachineFolder() { return g_folder; }
 
 std::string HostPath(const char* dosPath) {
     MappedPath m = MapPath(dosPath);
     return m.valid ? m.host : std::string();
 }
 
-void SetModuleFileName(const char* dosPath) {
-    g_moduleName = dosPath ? dosPath : "";
-}
+void SetModuleFileName(const char* dosPath) { g_moduleName = dosPath ? dosPath : ""; }
 
 } // namespace hostwin
 
 using namespace hostwin;
 
-DWORD GetLastError() {
-    return g_lastError;
-}
-void SetLastError(DWORD code) {
-    g_lastError = code;
-}
+DWORD GetLastError() { return g_lastError; }
+void SetLastError(DWORD code) { g_lastError = code; }
 
 namespace {
 UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
@@ -373,15 +355,11 @@ UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
 }
 } // namespace
 
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    return CopyOut("C:\\WINDOWS", buffer, size);
-}
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyOut("C:\\WINDOWS", buffer, size); }
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
     return CopyOut("C:\\WINDOWS\\SYSTEM", buffer, size);
 }
-DWORD GetTempPathA(DWORD size, LPSTR buffer) {
-    return CopyOut("C:\\WINDOWS\\TEMP\\", buffer, size);
-}
+DWORD GetTempPathA(DWORD size, LPSTR buffer) { return CopyOut("C:\\WINDOWS\\TEMP\\", buffer, size); }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
     static char self;
@@ -408,6 +386,4 @@ UINT GetDriveTypeA(LPCSTR root) {
     return (letter == 'a' || letter == 'b') ? DRIVE_REMOVABLE : DRIVE_FIXED;
 }
 
-BOOL SetForegroundWindow(HWND) {
-    return TRUE;
-}
+BOOL SetForegroundWindow(HWND) { return TRUE; }

@@ -41,19 +41,19 @@ void UnregisterResource(const char* type, unsigned id);
 // (1-based) of its kind fail, optionally only calls whose path contains a text.
 enum class FaultOp {
     Any,
-    Create,   // _lcreat
-    Open,     // _lopen, FindFirstFileA
-    Read,     // _lread
-    Write,    // _lwrite
-    Close,    // _lclose
-    Delete,   // DeleteFileA, RemoveDirectoryA
-    Copy,     // CopyFileA
-    Move,     // MoveFileA
-    MakeDir,  // CreateDirectoryA
-    SetAttr,  // SetFileAttributesA
-    Registry, // registry calls (path: the key, "\\" and the subkey or value);
-              // saving the store (path: its host path, ending "registry.reg")
-    Profile,  // profile writes (path: the file as the call names it)
+    Create,    // _lcreat
+    Open,      // _lopen, FindFirstFileA
+    Read,      // _lread
+    Write,     // _lwrite
+    Close,     // _lclose
+    Delete,    // DeleteFileA, RemoveDirectoryA
+    Copy,      // CopyFileA
+    Move,      // MoveFileA
+    MakeDir,   // CreateDirectoryA
+    SetAttr,   // SetFileAttributesA
+    Registry,  // registry calls (path: the key, "\\" and the subkey or value);
+               // saving the store (path: its host path, ending "registry.reg")
+    Profile,   // profile writes (path: the file as the call names it)
 };
 enum class FaultKind {
     Fail,       // the call reports failure
