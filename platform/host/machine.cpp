@@ -120,6 +120,31 @@ const char kSystemIni[] = "[boot]\r\n"
                           "\r\n"
                           "[mci]\r\n";
 
+// What the registry of a fresh Windows 98 machine (United States) holds of
+// the keys a setup program touches.
+const char kRegistry[] =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"
+    "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\r\n"
+    "\"SystemRoot\"=\"C:\\\\WINDOWS\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Fonts]\r\n"
+    "\"Arial (TrueType)\"=\"ARIAL.TTF\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\keyboard layouts\\00000409]\r\n"
+    "\"layout file\"=\"kbdus.kbd\"\r\n"
+    "\"layout text\"=\"United States\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls\\Codepage]\r\n"
+    "\"ACP\"=\"1252\"\r\n"
+    "\"OEMCP\"=\"437\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls\\Locale]\r\n"
+    "@=\"00000409\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Control Panel\\International]\r\n"
+    "\"Locale\"=\"00000409\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\keyboard layout\\preload\\1]\r\n"
+    "@=\"00000409\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software]\r\n\r\n";
+
 // The raster fonts and layout files a Windows 98 machine ships with.
 const char* const kSystemFonts[] = {"8514fix.fon", "8514sys.fon", "8514oem.fon", "dosapp.fon",
                                     "serife.fon",  "seriff.fon",  "smalle.fon",  "smallf.fon",
@@ -148,6 +173,7 @@ bool CreateFreshMachine(const std::string& folder, std::string* error) {
     for (const char* f : kSystemFonts)
         ok = ok && WriteText(c + "/WINDOWS/FONTS/" + f, (std::string("system font ") + f).c_str());
     ok = ok && WriteText(c + "/WINDOWS/SYSTEM/kbdus.kbd", "system layout kbdus.kbd");
+    ok = ok && WriteText(folder + "/registry.reg", kRegistry);
     if (!ok && error)
         *error = "cannot write the files of a fresh machine in " + folder;
     return ok;
@@ -296,19 +322,23 @@ bool MountMachine(const std::string& folder, std::string* error) {
             return false;
     }
     char resolved[4096];
-    g_folder = realpath(folder.c_str(), resolved) ? resolved : folder;
+    std::string mounted = realpath(folder.c_str(), resolved) ? resolved : folder;
+    DropProfileCache();
+    if (!LoadRegistry(mounted, error)) {
+        UnmountMachine();
+        return false;
+    }
+    g_folder = mounted;
     return true;
 }
 
 void UnmountMachine() {
     g_folder.clear();
+    ResetRegistry();
+    DropProfileCache();
 }
-bool IsMounted() {
-    return !g_folder.empty();
-}
-const std::string& MachineFolder() {
-    return g_folder;
-}
+bool IsMounted() { return !g_folder.empty(); }
+const std::string& MachineFolder() { return g_folder; }
 
 std::string HostPath(const char* dosPath) {
     MappedPath m = MapPath(dosPath);

@@ -30,4 +30,12 @@ DWORD ErrnoToWin32(int err);
 
 bool EqualNoCase(const std::string& a, const std::string& b);
 
+// The registry of the machine in `folder` (registry.reg; none is an empty
+// registry), and forgetting it with every open key.
+bool LoadRegistry(const std::string& folder, std::string* error);
+void ResetRegistry();
+
+// Forgets the profile file the system keeps cached.
+void DropProfileCache();
+
 } // namespace hostwin

@@ -12,7 +12,9 @@
 namespace hostwin {
 
 // Mounts the machine kept in `folder`; a folder that does not exist (or holds
-// no drive_c) is made into a fresh Windows 98 machine first.
+// no drive_c) is made into a fresh Windows 98 machine first. The registry is
+// read from `folder`/registry.reg (REGEDIT4 text); a store that cannot be
+// read fails the mount with its line number and is left as it is.
 bool MountMachine(const std::string& folder, std::string* error = nullptr);
 void UnmountMachine();
 bool IsMounted();
@@ -49,8 +51,9 @@ enum class FaultOp {
     Move,      // MoveFileA
     MakeDir,   // CreateDirectoryA
     SetAttr,   // SetFileAttributesA
-    Registry,  // registry calls
-    Profile,   // profile writes
+    Registry,  // registry calls (path: the key, "\\" and the subkey or value);
+               // saving the store (path: its host path, ending "registry.reg")
+    Profile,   // profile writes (path: the file as the call names it)
 };
 enum class FaultKind {
     Fail,       // the call reports failure

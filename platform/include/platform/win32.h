@@ -104,6 +104,11 @@ typedef HDC__* HDC;
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_BADDB 1009L
+#define ERROR_BADKEY 1010L
+#define ERROR_CANTWRITE 1013L
+#define ERROR_KEY_DELETED 1018L
 
 #define IS_INTRESOURCE(r) ((((uintptr_t)(r)) >> 16) == 0)
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
@@ -127,6 +132,40 @@ struct WIN32_FIND_DATAA {
     CHAR cAlternateFileName[14];
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+
+struct HKEY__;
+typedef HKEY__* HKEY;
+typedef HKEY* PHKEY;
+typedef DWORD REGSAM;
+typedef FILETIME* PFILETIME;
+
+#define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000)
+#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
+#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003)
+#define HKEY_CURRENT_CONFIG ((HKEY)(uintptr_t)0x80000005)
+#define HKEY_DYN_DATA ((HKEY)(uintptr_t)0x80000006)
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+
+#define REG_OPTION_NON_VOLATILE 0x00000000L
+#define REG_CREATED_NEW_KEY 0x00000001L
+#define REG_OPENED_EXISTING_KEY 0x00000002L
 
 struct SECURITY_ATTRIBUTES;
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
@@ -167,6 +206,28 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HMODULE GetModuleHandleA(LPCSTR name);
 DWORD GetLastError();
 void SetLastError(DWORD code);
+
+// Registry.
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
+                     REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                     LPDWORD disposition);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD size);
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG RegDeleteValueA(HKEY key, LPCSTR name);
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPSTR className, LPDWORD classSize, PFILETIME lastWrite);
+LONG RegCloseKey(HKEY key);
+
+// Profile (INI) files.
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer, DWORD size);
+BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer,
+                               DWORD size, LPCSTR file);
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 
 // Resources.
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);

@@ -1,0 +1,328 @@
+// The host's registry store and the fault switches of the registry and
+// profile calls: what only the emulated machine has.
+#include "support/scratch.h"
+#include "support/test_script.h"
+
+#include "platform/host.h"
+#include "platform/win32.h"
+#include "ini_file.h"
+#include "reg_key.h"
+#include "sys_db.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+const unsigned kBoth = RegKey::AccessRead | RegKey::AccessWrite;
+
+std::string StorePath() {
+    return hostwin::MachineFolder() + "/registry.reg";
+}
+
+std::string HostRead(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void HostWrite(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+bool HostExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+hostwin::FaultRule Fault(hostwin::FaultOp op, const std::string& path, unsigned nth = 1) {
+    hostwin::FaultRule rule;
+    rule.op = op;
+    rule.pathContains = path;
+    rule.nth = nth;
+    return rule;
+}
+
+// Mounts the machine again, as the next run of a program would find it.
+void Remount() {
+    std::string folder = hostwin::MachineFolder();
+    hostwin::UnmountMachine();
+    std::string error;
+    ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << error;
+}
+
+TEST(HostRegistry, TheStoreIsRegedit4TextSortedWithoutRegardToCase) {
+    Scratch s;
+    RegKey key(kBoth);
+    ASSERT_TRUE(key.SetString("HCU\\Software\\zeta\\Text", "say \"hi\" C:\\dir"));
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Alpha\\Default Value", "d"));
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Alpha\\Empty", ""));
+    ASSERT_TRUE(key.SetNumber("HCU\\Software\\Alpha\\count", 10));
+    ASSERT_TRUE(key.SetString("HCU\\Software\\beta\\", ""));
+    HKEY alpha;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\ALPHA", 0, KEY_ALL_ACCESS, &alpha), 0);
+    ASSERT_EQ(
+        RegSetValueExA(alpha, "Bin", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x01\xff"), 2),
+        0);
+    std::string bytes(30, 'b');
+    ASSERT_EQ(RegSetValueExA(alpha, "Long", 0, REG_BINARY,
+                             reinterpret_cast<const BYTE*>(bytes.data()), 30),
+              0);
+    RegCloseKey(alpha);
+
+    std::string store = HostRead(StorePath());
+    std::string hexLine = "\"Long\"=hex:";
+    for (int i = 0; i < 25; ++i)
+        hexLine += "62,";
+    hexLine += "\\\r\n  62,62,62,62,62\r\n";
+    std::string expected = "[HKEY_CURRENT_USER\\Software\\Alpha]\r\n"
+                           "@=\"d\"\r\n"
+                           "\"Bin\"=hex:01,ff\r\n"
+                           "\"count\"=dword:0000000a\r\n"
+                           "\"Empty\"=\"\"\r\n" +
+                           hexLine +
+                           "\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\beta]\r\n"
+                           "\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\zeta]\r\n"
+                           "\"Text\"=\"say \\\"hi\\\" C:\\\\dir\"\r\n"
+                           "\r\n";
+    EXPECT_NE(store.find(expected), std::string::npos) << store;
+    EXPECT_EQ(store.compare(0, 12, "REGEDIT4\r\n\r\n"), 0);
+
+    // Read back exactly, types and sizes included.
+    Remount();
+    char buffer[64];
+    EXPECT_TRUE(key.QueryValue("HCU\\software\\zeta\\text", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "say \"hi\" C:\\dir");
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Alpha", 0, KEY_READ, &alpha), 0);
+    DWORD type = 0, size = sizeof buffer;
+    EXPECT_EQ(
+        RegQueryValueExA(alpha, "Empty", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size),
+        0);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(size, 1u);
+    size = sizeof buffer;
+    EXPECT_EQ(
+        RegQueryValueExA(alpha, "Long", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), 0);
+    EXPECT_EQ(std::string(buffer, size), bytes);
+    RegCloseKey(alpha);
+    EXPECT_EQ(HostRead(StorePath()), store); // a load and a save change nothing
+    ASSERT_TRUE(key.SetString("HCU\\Software\\zeta\\Text", "say \"hi\" C:\\dir"));
+    EXPECT_EQ(HostRead(StorePath()), store);
+}
+
+TEST(HostRegistry, AStoreThatCannotBeReadFailsTheMountWithItsLineAndStaysAsItWas) {
+    Scratch s;
+    std::string folder = hostwin::MachineFolder();
+    hostwin::UnmountMachine();
+    const std::string bad = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"ok\"=\"1\"\r\n"
+                            "\"broken\"=dword:xyz\r\n";
+    HostWrite(folder + "/registry.reg", bad);
+    std::string error;
+    EXPECT_FALSE(hostwin::MountMachine(folder, &error));
+    EXPECT_NE(error.find("line 5"), std::string::npos) << error;
+    EXPECT_FALSE(hostwin::IsMounted());
+    EXPECT_EQ(HostRead(folder + "/registry.reg"), bad);
+    for (const char* text : {"[HKEY_CURRENT_USER]\r\n", "REGEDIT4\r\n\"v\"=\"before a key\"\r\n",
+                             "REGEDIT4\r\n[HKEY_NOWHERE\\x]\r\n", "REGEDIT4\r\n[HKEY_USERS\\x\r\n",
+                             "REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"open=\"x\r\n"}) {
+        HostWrite(folder + "/registry.reg", text);
+        EXPECT_FALSE(hostwin::MountMachine(folder, &error)) << text;
+        EXPECT_EQ(HostRead(folder + "/registry.reg"), text);
+    }
+    HostWrite(folder + "/registry.reg",
+              "REGEDIT4\n\n[HKEY_USERS\\x]\n\"v\"=hex(7):61,00,\\\n  00\n");
+    ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << error;
+    HKEY x;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, "x", 0, KEY_READ, &x), 0);
+    char buffer[8];
+    DWORD type = 0, size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExA(x, "v", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), 0);
+    EXPECT_EQ(type, DWORD(REG_MULTI_SZ));
+    EXPECT_EQ(std::string(buffer, size), std::string("a\0\0", 3));
+    RegCloseKey(x);
+}
+
+TEST(HostRegistry, AChangeThatCannotBeSavedIsUndoneAndLeavesTheStoreWhole) {
+    Scratch s;
+    RegKey key(kBoth);
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Keep\\v", "old"));
+    const std::string before = HostRead(StorePath());
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry.reg"));
+    EXPECT_FALSE(key.SetString("HCU\\Software\\Keep\\v", "new"));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry.reg"));
+    EXPECT_FALSE(key.SetString("HCU\\Software\\New\\v", "x"));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry.reg"));
+    EXPECT_FALSE(key.Delete("HCU\\Software\\Keep"));
+    EXPECT_EQ(HostRead(StorePath()), before);
+    EXPECT_FALSE(HostExists(StorePath() + ".tmp"));
+    char buffer[16];
+    EXPECT_TRUE(key.QueryValue("HCU\\Software\\Keep\\v", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "old");
+    EXPECT_FALSE(RegKey("HCU\\Software\\New\\", kBoth, false).IsOpen());
+}
+
+TEST(HostRegistry, TreeDeletionEndsCleanlyWhenASubkeyCannotBeDeletedOrOpened) {
+    Scratch s;
+    RegKey key(kBoth);
+    for (const char* path : {"HCU\\T\\a\\x\\v", "HCU\\T\\b\\v", "HCU\\T\\c\\v"})
+        ASSERT_TRUE(key.SetString(path, "x"));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "HKEY_CURRENT_USER\\T\\b\\"));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "HKEY_CURRENT_USER\\T\\b\\", 2));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "HKEY_CURRENT_USER\\T\\b\\", 3));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "HKEY_CURRENT_USER\\T\\b\\", 4));
+    EXPECT_FALSE(key.Delete("HCU\\T"));
+    EXPECT_FALSE(hostwin::TriggeredFaults().empty());
+    EXPECT_TRUE(RegKey("HCU\\T\\b\\", kBoth, false).IsOpen());
+    EXPECT_FALSE(RegKey("HCU\\T\\a\\", kBoth, false).IsOpen()); // deleted before the failure
+    hostwin::ClearFaults();
+    // A leaf that cannot be deleted (its open, its enumeration, then its
+    // RegDeleteKeyA): the loop must not try it again and again.
+    ASSERT_TRUE(key.SetString("HCU\\T\\leaf\\", ""));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "HKEY_CURRENT_USER\\T\\leaf", 3));
+    EXPECT_FALSE(key.Delete("HCU\\T"));
+    ASSERT_EQ(hostwin::TriggeredFaults().size(), 1u);
+    EXPECT_EQ(hostwin::TriggeredFaults()[0], "registry HKEY_CURRENT_USER\\T\\leaf");
+    EXPECT_LE(hostwin::FallibleCallCount(), 30u);
+    hostwin::ClearFaults();
+    EXPECT_TRUE(key.Delete("HCU\\T"));
+    EXPECT_FALSE(RegKey("HCU\\T\\", kBoth, false).IsOpen());
+}
+
+TEST(HostRegistry, ATextStoredWithoutItsZeroIsTerminatedOrRefused) {
+    Scratch s;
+    std::string folder = hostwin::MachineFolder();
+    hostwin::UnmountMachine();
+    HostWrite(folder + "/registry.reg",
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Raw]\r\n\"t\"=hex(1):61,62,63\r\n");
+    ASSERT_TRUE(hostwin::MountMachine(folder));
+    RegKey key(kBoth);
+    char buffer[8];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_TRUE(key.QueryValue("HCU\\Raw\\t", buffer, 8));
+    EXPECT_STREQ(buffer, "abc");
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_FALSE(key.QueryValue("HCU\\Raw\\t", buffer, 3)); // fits only without its zero
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[3], '#');
+}
+
+TEST(HostRegistry, RegistryAndProfileFaultsMakeSysDBLinesFailQuietly) {
+    Scratch s;
+    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "\\Software\\Velmor"));
+    hostwin::AddFault(Fault(hostwin::FaultOp::Profile, "SYSTEM.INI"));
+    TestScript script(ScriptLines({"WriteSysDB:|REG|HCU\\Software\\Velmor\\v=1",
+                                   ":|SYSTEM.INI|boot\\language.dll=lngbriv2.dll",
+                                   ":|REG|HCU\\Software\\Other\\v=2"}));
+    const std::string system = Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI");
+    EXPECT_TRUE(WriteSysDBSection(script, "WriteSysDB"));
+    EXPECT_EQ(hostwin::TriggeredFaults().size(), 2u);
+    EXPECT_FALSE(RegKey("HCU\\Software\\Velmor\\", kBoth, false).IsOpen());
+    EXPECT_EQ(Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI"), system);
+    char buffer[8];
+    EXPECT_TRUE(RegKey(kBoth).QueryValue("HCU\\Software\\Other\\v", buffer, sizeof buffer));
+    EXPECT_FALSE(WritePrivateProfileStringA("boot", "x", "1", "C:\\NODIR\\X.INI"));
+}
+
+// Every point at which a rewrite can fail: the file, the temporary file,
+// reading, writing, closing, and the copy back.
+TEST(HostIniRewrite, AFailureAtAnyPointLeavesTheFileAsItWas) {
+    using hostwin::FaultOp;
+    struct Case {
+        FaultOp op;
+        const char* path;
+        bool tempKept;
+    } cases[] = {{FaultOp::Open, "SYSTEM.INI", false}, {FaultOp::Create, "wdps.tmp", false},
+                 {FaultOp::Read, "", false},           {FaultOp::Write, "", false},
+                 {FaultOp::Close, "", false},          {FaultOp::Copy, "wdps.tmp", true}};
+    for (const Case& c : cases) {
+        for (bool insert : {false, true}) {
+            Scratch s;
+            const std::string path = "C:\\WINDOWS\\SYSTEM.INI";
+            const std::string before = Scratch::ReadFile(path);
+            hostwin::AddFault(Fault(c.op, c.path));
+            IniFile ini("system.ini");
+            bool ok = insert ? ini.InsertEntry("boot", "x", "1") : ini.DisableKey("boot", "shell");
+            EXPECT_FALSE(ok) << int(c.op) << " " << insert;
+            EXPECT_EQ(hostwin::TriggeredFaults().size(), 1u) << int(c.op);
+            EXPECT_EQ(Scratch::ReadFile(path), before) << int(c.op);
+            EXPECT_EQ(Scratch::Exists("C:\\WINDOWS\\TEMP\\wdps.tmp"), c.tempKept) << int(c.op);
+            hostwin::ClearFaults();
+            // A half-full disk: the short write is a failure too.
+        }
+    }
+    Scratch s;
+    const std::string before = Scratch::ReadFile("C:\\WINDOWS\\WIN.INI");
+    hostwin::FaultRule rule;
+    rule.op = FaultOp::Write;
+    rule.kind = hostwin::FaultKind::ShortWrite;
+    hostwin::AddFault(rule);
+    EXPECT_FALSE(IniFile("win.ini").InsertEntry("windows", "load", "x"));
+    EXPECT_EQ(Scratch::ReadFile("C:\\WINDOWS\\WIN.INI"), before);
+    EXPECT_FALSE(Scratch::Exists("C:\\WINDOWS\\TEMP\\wdps.tmp"));
+}
+
+TEST(HostProfile, WithoutAFlushTheCachedTextWouldComeBack) {
+    // The model the rewrites are mended against: the system writes its
+    // cached copy over a change made by other means.
+    Scratch s;
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "a", "1", "SYSTEM.INI"));
+    ASSERT_TRUE(Scratch::WriteFile("C:\\WINDOWS\\SYSTEM.INI", "[boot]\r\nchanged=1\r\n"));
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "b", "2", "SYSTEM.INI"));
+    EXPECT_EQ(Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI").find("changed"), std::string::npos);
+    ASSERT_TRUE(Scratch::WriteFile("C:\\WINDOWS\\SYSTEM.INI", "[boot]\r\nchanged=1\r\n"));
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini"));
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "b", "2", "SYSTEM.INI"));
+    EXPECT_EQ(Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI"), "[boot]\r\nchanged=1\r\nb=2\r\n");
+}
+
+TEST(HostSysDB, TheShippedSectionsConfigureAFreshMachine) {
+    Scratch s;
+    TestScript script("FD", MAKEINTRESOURCEA(1));
+    ASSERT_EQ(script.Status(), 0);
+    script.grantConditions = true;
+    script.vars = {{"BV_Path", "C:\\BRIV"},
+                   {"BV_SRC_DIR", "A:\\"},
+                   {"BV_SCUT", "1"},
+                   {"FEXT", "fon"},
+                   {"BV_DIR", "C:\\BRIV\\"}};
+    RegKey key(kBoth);
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Velmor\\Brivanta\\3.0\\Sub\\v", "old"));
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Velmor\\Active layouts\\4\\layout", "old"));
+    EXPECT_TRUE(WriteSysDBSection(script, "WriteSysDB"));
+    EXPECT_TRUE(DeleteSysDBSection(script, "DeleteSysDB"));
+    char buffer[64];
+    EXPECT_TRUE(key.QueryValue("HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir", buffer, 64));
+    EXPECT_STREQ(buffer, "C:\\BRIV");
+    EXPECT_TRUE(
+        key.QueryValue("HLM\\System\\CurrentControlSet\\Control\\Nls\\Locale\\", buffer, 64));
+    EXPECT_STREQ(buffer, "00000402");
+    EXPECT_TRUE(key.QueryValue(
+        "HLM\\System\\CurrentControlSet\\Control\\keyboard layouts\\00000402\\layout file", buffer,
+        64));
+    EXPECT_STREQ(buffer, "kbdbul.kbd");
+    for (const char* n : {"1", "2", "3"})
+        EXPECT_TRUE(key.QueryValue(
+            (std::string("HCU\\Software\\Velmor\\Active layouts\\") + n + "\\layout").c_str(),
+            buffer, 64))
+            << n;
+    EXPECT_FALSE(RegKey("HCU\\Software\\Velmor\\Active layouts\\4\\", kBoth, false).IsOpen());
+    EXPECT_FALSE(RegKey("HCU\\Software\\Velmor\\Brivanta\\3.0\\", kBoth, false).IsOpen());
+    EXPECT_TRUE(IniFile("system.ini").GetValueByPath("boot\\language.dll", "", buffer, 64));
+    EXPECT_STREQ(buffer, "lngbriv2.dll");
+    EXPECT_TRUE(
+        IniFile("win.ini").GetValueByPath("FontSubstitutes\\DunorU Cyr,204", "", buffer, 64));
+    EXPECT_STREQ(buffer, "DunorU,204");
+    // The fresh machine's other lines are all still there.
+    std::string system = Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI");
+    EXPECT_NE(system.find("shell=Explorer.exe\r\n"), std::string::npos);
+    EXPECT_NE(system.find("[mci]\r\n"), std::string::npos);
+}
+
+} // namespace
