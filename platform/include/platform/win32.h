@@ -128,7 +128,11 @@ struct WIN32_FIND_DATAA {
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 
-struct SECURITY_ATTRIBUTES;
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 struct RECT {
@@ -173,6 +177,8 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+#define RT_DIALOG MAKEINTRESOURCEA(5)
 
 // Windows: only what the engine itself needs on the host.
 BOOL SetForegroundWindow(HWND window);
