@@ -6,8 +6,12 @@ namespace {
 DialogFrontEnd* g_frontEnd = nullptr;
 } // namespace
 
-DialogFrontEnd* FrontEnd() { return g_frontEnd; }
-void SetFrontEnd(DialogFrontEnd* frontEnd) { g_frontEnd = frontEnd; }
+DialogFrontEnd* FrontEnd() {
+    return g_frontEnd;
+}
+void SetFrontEnd(DialogFrontEnd* frontEnd) {
+    g_frontEnd = frontEnd;
+}
 
 DialogState::Item* DialogState::Find(int control) {
     for (int i = 0; i < count_; ++i)

@@ -14,10 +14,10 @@ class DialogState {
     enum { MaxItems = 12, TextSize = MAX_PATH, ArgumentSize = 256 };
     enum { NoCheck = -1 };
 
-    int templateId = 0;    // resource id of the template, already mapped
-    int messageId = 0;     // base id of the dialog's main text; 0 = none
-    int defaultButton = 0; // button made default and focused; 0 = the template's
-    int focus = 0;         // control focused when the dialog shows; 0 = none
+    int templateId = 0;               // resource id of the template, already mapped
+    int messageId = 0;                // base id of the dialog's main text; 0 = none
+    int defaultButton = 0;            // button made default and focused; 0 = the template's
+    int focus = 0;                    // control focused when the dialog shows; 0 = none
     char argument[ArgumentSize] = ""; // the text put into the message, if any
 
     // False when the table is full (the text is then not shown).

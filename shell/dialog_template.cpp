@@ -127,8 +127,8 @@ bool DialogTemplate::Parse(const BYTE* data, size_t size) {
         unsigned extra;
         int atom = -1;
         r.Align4();
-        if (!r.Dword(&c.style) || !r.Dword(&controlExtended) || !r.Short(&c.x) ||
-            !r.Short(&c.y) || !r.Short(&c.cx) || !r.Short(&c.cy) || !r.Word(&c.id) ||
+        if (!r.Dword(&c.style) || !r.Dword(&controlExtended) || !r.Short(&c.x) || !r.Short(&c.y) ||
+            !r.Short(&c.cx) || !r.Short(&c.cy) || !r.Word(&c.id) ||
             !r.Text(c.className, sizeof c.className, &atom) ||
             !r.Text(c.text, sizeof c.text, &c.ordinal) || !r.Word(&extra))
             return false;

@@ -13,8 +13,8 @@ struct TemplateControl {
     char className[16]; // "BUTTON", "EDIT", "STATIC", ...
     DWORD style;
     int x, y, cx, cy;
-    char text[256];     // single-byte (code page 1251) text
-    int ordinal;        // >= 0: the control shows this resource (an icon)
+    char text[256]; // single-byte (code page 1251) text
+    int ordinal;    // >= 0: the control shows this resource (an icon)
 };
 
 class DialogTemplate {

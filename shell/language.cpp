@@ -11,19 +11,27 @@ struct SymbolicEntry {
     int base;
 };
 const SymbolicEntry kSymbolic[] = {
-    {MsgWindowTitle, 8},         {MsgAbortConfirm, 3},      {MsgInstallFilesError, 9},
-    {MsgFileNotFound, 10},       {MsgInstallTerminated, 12}, {MsgSourceReadRetry, 13},
-    {MsgInsertDisk, 30},         {MsgDirectoryNotFound, 16}, {MsgEnterSourceDir, 14},
-    {MsgBrowseTitle, 56},        {MsgCopyFailed, 11},       {DlgMessage, 105},
-    {DlgQuestion, 104},          {DlgDirectoryPrompt, 109}, {DlgDirectoryPrompt2, 110},
-    {DlgProgress, 106},          {DlgBrowse, 114},
+    {MsgWindowTitle, 8},   {MsgAbortConfirm, 3},       {MsgInstallFilesError, 9},
+    {MsgFileNotFound, 10}, {MsgInstallTerminated, 12}, {MsgSourceReadRetry, 13},
+    {MsgInsertDisk, 30},   {MsgDirectoryNotFound, 16}, {MsgEnterSourceDir, 14},
+    {MsgBrowseTitle, 56},  {MsgCopyFailed, 11},        {DlgMessage, 105},
+    {DlgQuestion, 104},    {DlgDirectoryPrompt, 109},  {DlgDirectoryPrompt2, 110},
+    {DlgProgress, 106},    {DlgBrowse, 114},
 };
 } // namespace
 
-int LanguageCode() { return g_language; }
-void SetLanguageCode(int language) { g_language = language; }
-HINSTANCE ModuleInstance() { return g_instance; }
-void SetModuleInstance(HINSTANCE instance) { g_instance = instance; }
+int LanguageCode() {
+    return g_language;
+}
+void SetLanguageCode(int language) {
+    g_language = language;
+}
+HINSTANCE ModuleInstance() {
+    return g_instance;
+}
+void SetModuleInstance(HINSTANCE instance) {
+    g_instance = instance;
+}
 
 int MapSymbolicId(int id) {
     for (const SymbolicEntry& e : kSymbolic)

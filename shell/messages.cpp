@@ -76,7 +76,9 @@ void Show(HWND owner, int message, const char* text, const char* second) {
 
 } // namespace
 
-void ShowMessage(HWND owner, int message) { Show(owner, message, "", ""); }
+void ShowMessage(HWND owner, int message) {
+    Show(owner, message, "", "");
+}
 
 void ShowMessageText(HWND owner, int message, const char* text) {
     Show(owner, message, text, "");

@@ -21,8 +21,7 @@ extern MessageRequest messageRequest;
 // the terminator included). Only "%s" (the next text; a missing one is
 // empty) and "%%" are read; the result is cut to fit. The texts are never
 // read as formats.
-void ComposeText(char* out, size_t size, const char* format, const char* first,
-                 const char* second);
+void ComposeText(char* out, size_t size, const char* format, const char* first, const char* second);
 
 // The text a message dialog shows: message `id` composed with the texts when
 // the first is not empty, else as it stands.

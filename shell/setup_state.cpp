@@ -21,7 +21,9 @@ namespace {
 DefaultProgramDirHook g_hook = nullptr;
 } // namespace
 
-void SetDefaultProgramDirHook(DefaultProgramDirHook hook) { g_hook = hook; }
+void SetDefaultProgramDirHook(DefaultProgramDirHook hook) {
+    g_hook = hook;
+}
 
 int ProposeProgramDir(char* output, int fallback) {
     if (g_hook)

@@ -15,14 +15,18 @@ int ShellUi::UpdateProgress(unsigned done) {
     return ::UpdateProgress(done > INT_MAX ? INT_MAX : int(done));
 }
 
-int ShellUi::CloseProgressWindow() { return ::CloseProgressWindow(); }
+int ShellUi::CloseProgressWindow() {
+    return ::CloseProgressWindow();
+}
 
 void ShellUi::ShowProgressWindow(HWND progress, bool visible) {
     if (progress && FrontEnd())
         FrontEnd()->ShowProgress(progress, visible);
 }
 
-void ShellUi::ShowMessage(HWND owner, int message) { ::ShowMessage(owner, message); }
+void ShellUi::ShowMessage(HWND owner, int message) {
+    ::ShowMessage(owner, message);
+}
 
 void ShellUi::ShowMessageText(HWND owner, int message, const char* text) {
     ::ShowMessageText(owner, message, text);

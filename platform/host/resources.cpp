@@ -24,8 +24,8 @@ std::map<unsigned, const char*>& Strings() {
 
 bool SameName(LPCSTR wanted, const char* type, unsigned id, bool isType) {
     if (IS_INTRESOURCE(wanted) && isType)
-        return type[0] == '#' && std::strtoul(type + 1, nullptr, 10) ==
-                                     unsigned(reinterpret_cast<uintptr_t>(wanted));
+        return type[0] == '#' &&
+               std::strtoul(type + 1, nullptr, 10) == unsigned(reinterpret_cast<uintptr_t>(wanted));
     if (IS_INTRESOURCE(wanted))
         return unsigned(reinterpret_cast<uintptr_t>(wanted)) == id;
     if (isType)
@@ -53,7 +53,9 @@ void UnregisterResource(const char* type, unsigned id) {
     }
 }
 
-void RegisterString(const EmbeddedString& string) { Strings()[string.id] = string.text; }
+void RegisterString(const EmbeddedString& string) {
+    Strings()[string.id] = string.text;
+}
 
 } // namespace hostwin
 
@@ -76,7 +78,9 @@ HGLOBAL LoadResource(HMODULE, HRSRC resource) {
     return const_cast<unsigned char*>(reinterpret_cast<EmbeddedResource*>(resource)->data);
 }
 
-LPVOID LockResource(HGLOBAL data) { return data; }
+LPVOID LockResource(HGLOBAL data) {
+    return data;
+}
 
 DWORD SizeofResource(HMODULE, HRSRC resource) {
     return resource ? DWORD(reinterpret_cast<EmbeddedResource*>(resource)->size) : 0;

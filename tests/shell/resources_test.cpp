@@ -11,7 +11,9 @@
 
 namespace {
 
-HINSTANCE Module() { return GetModuleHandleA(nullptr); }
+HINSTANCE Module() {
+    return GetModuleHandleA(nullptr);
+}
 
 std::string Load(unsigned id, int size = 512) {
     char buffer[512] = "unchanged";
@@ -270,9 +272,9 @@ TEST(Picture, MetafileSetsItsOwnAnisotropicWindowBeforeDrawing) {
     DWORD size = SizeofResource(Module(), found);
     auto word = [&](size_t at) { return unsigned(p[at]) | unsigned(p[at + 1]) << 8; };
     ASSERT_GT(size, 18u + 3 * 8);
-    EXPECT_EQ(word(0), 1u);      // memory metafile, no placeable header
-    EXPECT_EQ(word(2), 9u);      // header words
-    EXPECT_EQ(word(4), 0x300u);  // version
+    EXPECT_EQ(word(0), 1u);     // memory metafile, no placeable header
+    EXPECT_EQ(word(2), 9u);     // header words
+    EXPECT_EQ(word(4), 0x300u); // version
     EXPECT_EQ((word(6) | word(8) << 16) * 2, size);
     // SetMapMode(MM_ANISOTROPIC), SetWindowOrg(0, 0), SetWindowExt(2364, 1669).
     const unsigned records[][4] = {{4, 0x103, 8, 0}, {5, 0x20B, 0, 0}, {5, 0x20C, 1669, 2364}};

@@ -32,10 +32,10 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
 // ---- Icon ------------------------------------------------------------------
 
 // The standard 16-colour palette, as blue, green, red.
-const uint8_t kPalette[16][3] = {
-    {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128}, {128, 0, 0},    {128, 0, 128},
-    {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0},  {0, 255, 255},
-    {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+const uint8_t kPalette[16][3] = {{0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
+                                 {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
+                                 {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
+                                 {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
 enum { Transparent = -1, Navy = 4, Blue = 12, Yellow = 11 };
 
 // A 5 x 7 letter B, the product's initial.
@@ -50,7 +50,8 @@ int IconPixel(int n, int x, int y) {
         return Transparent;
     int cell = n / 8; // letter cell size: 4 at 32, 2 at 16
     int lx = (x - (n - 5 * cell) / 2), ly = (y - (n - 7 * cell) / 2);
-    if (lx >= 0 && ly >= 0 && lx < 5 * cell && ly < 7 * cell && kLetter[ly / cell][lx / cell] == '1')
+    if (lx >= 0 && ly >= 0 && lx < 5 * cell && ly < 7 * cell &&
+        kLetter[ly / cell][lx / cell] == '1')
         return Yellow;
     if (d > r - n / 16.0 - 0.5)
         return Navy;
@@ -141,7 +142,7 @@ class Metafile {
         std::vector<unsigned> p{unsigned(points.size() / 2)};
         for (int v : points)
             p.push_back(unsigned(v));
-        Record(0x0324, p); // Polygon
+        Record(0x0324, p);   // Polygon
         Record(0x01F0, {1}); // DeleteObject
     }
     Bytes Finish() {
@@ -163,14 +164,16 @@ class Metafile {
     uint32_t maxRecord_ = 0;
 };
 
-uint32_t Rgb(int r, int g, int b) { return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16; }
+uint32_t Rgb(int r, int g, int b) {
+    return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16;
+}
 
 Bytes Background() {
     Metafile m;
-    m.Record(0x0103, {8});                 // SetMapMode MM_ANISOTROPIC
-    m.Record(0x020B, {0, 0});              // SetWindowOrg (y, x)
+    m.Record(0x0103, {8});                   // SetMapMode MM_ANISOTROPIC
+    m.Record(0x020B, {0, 0});                // SetWindowOrg (y, x)
     m.Record(0x020C, {WinHeight, WinWidth}); // SetWindowExt (y, x)
-    m.Record(0x02FA, {5, 0, 0, 0, 0});     // CreatePenIndirect PS_NULL: slot 0
+    m.Record(0x02FA, {5, 0, 0, 0, 0});       // CreatePenIndirect PS_NULL: slot 0
     m.Record(0x012D, {0});
     // Sky: bands from deep blue to a pale horizon.
     const int bands = 24;
@@ -213,7 +216,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string dir = argv[1];
-    if (!WriteFile(dir + "/setup.ico", Icon()) || !WriteFile(dir + "/background.wmf", Background())) {
+    if (!WriteFile(dir + "/setup.ico", Icon()) ||
+        !WriteFile(dir + "/background.wmf", Background())) {
         std::fprintf(stderr, "make-art: cannot write into %s\n", argv[1]);
         return 1;
     }

@@ -31,19 +31,44 @@ std::string g_error;
 
 const std::map<std::string, uint32_t>& Constants() {
     static const std::map<std::string, uint32_t> table = {
-        {"WS_POPUP", 0x80000000},  {"WS_CHILD", 0x40000000},     {"WS_VISIBLE", 0x10000000},
-        {"WS_DISABLED", 0x08000000}, {"WS_CAPTION", 0x00C00000}, {"WS_BORDER", 0x00800000},
-        {"WS_VSCROLL", 0x00200000}, {"WS_HSCROLL", 0x00100000},  {"WS_SYSMENU", 0x00080000},
-        {"WS_GROUP", 0x00020000},  {"WS_TABSTOP", 0x00010000},   {"DS_MODALFRAME", 0x80},
-        {"DS_SETFONT", 0x40},      {"BS_PUSHBUTTON", 0},         {"BS_DEFPUSHBUTTON", 1},
-        {"BS_AUTOCHECKBOX", 3},    {"BS_GROUPBOX", 7},           {"BS_OWNERDRAW", 11},
-        {"SS_LEFT", 0},            {"SS_CENTER", 1},             {"SS_RIGHT", 2},
-        {"SS_ICON", 3},            {"SS_BLACKFRAME", 7},         {"SS_WHITEFRAME", 9},
-        {"SS_NOPREFIX", 0x80},     {"ES_LEFT", 0},               {"ES_AUTOHSCROLL", 0x80},
-        {"ES_OEMCONVERT", 0x400},  {"LBS_NOTIFY", 1},            {"LBS_SORT", 2},
-        {"LBS_OWNERDRAWFIXED", 0x10}, {"LBS_HASSTRINGS", 0x40},  {"LBS_DISABLENOSCROLL", 0x1000},
-        {"CBS_DROPDOWNLIST", 3},   {"CBS_OWNERDRAWFIXED", 0x10}, {"CBS_AUTOHSCROLL", 0x40},
-        {"CBS_SORT", 0x100},       {"CBS_HASSTRINGS", 0x200},
+        {"WS_POPUP", 0x80000000},
+        {"WS_CHILD", 0x40000000},
+        {"WS_VISIBLE", 0x10000000},
+        {"WS_DISABLED", 0x08000000},
+        {"WS_CAPTION", 0x00C00000},
+        {"WS_BORDER", 0x00800000},
+        {"WS_VSCROLL", 0x00200000},
+        {"WS_HSCROLL", 0x00100000},
+        {"WS_SYSMENU", 0x00080000},
+        {"WS_GROUP", 0x00020000},
+        {"WS_TABSTOP", 0x00010000},
+        {"DS_MODALFRAME", 0x80},
+        {"DS_SETFONT", 0x40},
+        {"BS_PUSHBUTTON", 0},
+        {"BS_DEFPUSHBUTTON", 1},
+        {"BS_AUTOCHECKBOX", 3},
+        {"BS_GROUPBOX", 7},
+        {"BS_OWNERDRAW", 11},
+        {"SS_LEFT", 0},
+        {"SS_CENTER", 1},
+        {"SS_RIGHT", 2},
+        {"SS_ICON", 3},
+        {"SS_BLACKFRAME", 7},
+        {"SS_WHITEFRAME", 9},
+        {"SS_NOPREFIX", 0x80},
+        {"ES_LEFT", 0},
+        {"ES_AUTOHSCROLL", 0x80},
+        {"ES_OEMCONVERT", 0x400},
+        {"LBS_NOTIFY", 1},
+        {"LBS_SORT", 2},
+        {"LBS_OWNERDRAWFIXED", 0x10},
+        {"LBS_HASSTRINGS", 0x40},
+        {"LBS_DISABLENOSCROLL", 0x1000},
+        {"CBS_DROPDOWNLIST", 3},
+        {"CBS_OWNERDRAWFIXED", 0x10},
+        {"CBS_AUTOHSCROLL", 0x40},
+        {"CBS_SORT", 0x100},
+        {"CBS_HASSTRINGS", 0x200},
     };
     return table;
 }
@@ -294,8 +319,10 @@ bool ParseLines(const std::string& dir, const std::vector<std::string>& lines) {
                     face = args[1][0].substr(1);
                     style |= 0x40;
                 } else if (s[0] == "CONTROL" && args.size() == 8) {
-                    Control c{0x50000000, Number(args[4]), Number(args[5]), Number(args[6]),
-                              Number(args[7]), Number(args[1]), args[2][0].substr(1), 0,
+                    Control c{0x50000000,           Number(args[4]),
+                              Number(args[5]),      Number(args[6]),
+                              Number(args[7]),      Number(args[1]),
+                              args[2][0].substr(1), 0,
                               args[0][0].substr(1), -1};
                     if (!Style(args[3], &c.style))
                         return false;
@@ -356,8 +383,8 @@ int main(int argc, char** argv) {
               g_resources[i].data.size());
     size_t k = 0;
     for (const auto& s : g_strings)
-        Array(out, "kText" + std::to_string(k++),
-              reinterpret_cast<const uint8_t*>(s.second.data()), s.second.size());
+        Array(out, "kText" + std::to_string(k++), reinterpret_cast<const uint8_t*>(s.second.data()),
+              s.second.size());
     out << "\nconst hostwin::EmbeddedResource kResources[] = {\n";
     for (size_t i = 0; i < g_resources.size(); ++i)
         out << "    {\"" << g_resources[i].type << "\", " << g_resources[i].id << ", kData" << i
