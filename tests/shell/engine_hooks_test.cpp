@@ -3,6 +3,8 @@
 // the platform made to fail where a test needs it.
 #include "install_engine.h"
 #include "language.h"
+#include "prompts.h"
+#include "setup_state.h"
 #include "shell_ui.h"
 #include "support/scratch.h"
 #include "support/scripted_front_end.h"
@@ -194,6 +196,19 @@ TEST_F(EngineHooks, AProgressWindowThatCannotOpenOrACancelStopsTheRun) {
     EXPECT_EQ(e.Run(), Abort);
     EXPECT_FALSE(Scratch::Exists(Dest("c.txt")));
     EXPECT_EQ(u.progressLog, (std::vector<std::string>{"open 306"})) << "left open after a cancel";
+}
+
+// A directory that cannot be created: message 23 and the prompt again;
+// the level made before the failure stays.
+TEST_F(EngineHooks, ADestinationThatCannotBeCreatedIsReported) {
+    std::string path = scratch.Path("NEW\\SUB");
+    Fail(hostwin::FaultOp::MakeDir, 1, "SUB");
+    ui.replies = {Reply{1, {{103, path}}}, Reply{1}, Reply{1}, Reply{1, {{103, path}}}, Reply{1}};
+    EXPECT_EQ(AskDestinationDirectory(nullptr, true), Ok);
+    ASSERT_EQ(ui.log.size(), 5u) << ::testing::PrintToString(ui.log);
+    EXPECT_EQ(ui.log[2], "305: The specified directory can't be created!");
+    EXPECT_EQ(DestinationDir, path);
+    EXPECT_TRUE(Scratch::Exists(path));
 }
 
 } // namespace
