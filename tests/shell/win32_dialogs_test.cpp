@@ -1,0 +1,181 @@
+// The real dialogs, driven the way a user would: a robot finds each dialog
+// by caption and class "#32770" once it is visible and enabled, reads its
+// texts, types, ticks and presses buttons.
+#include "language.h"
+#include "messages.h"
+#include "progress.h"
+#include "prompts.h"
+#include "setup_state.h"
+#include "welcome_options.h"
+#include "win32_front_end.h"
+
+#include <gtest/gtest.h>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Text(HWND dialog, int control) {
+    char text[512] = "";
+    GetDlgItemTextA(dialog, control, text, sizeof text);
+    return text;
+}
+
+void Press(HWND dialog, int button) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+// Acts on each dialog in turn: a thread timer, so every step runs inside
+// the modal loop of the dialog it drives, on the dialog's own thread.
+class Robot {
+  public:
+    struct Step {
+        const char* caption;
+        std::function<void(HWND)> act;
+    };
+    explicit Robot(std::vector<Step> steps) {
+        steps_ = std::move(steps);
+        next_ = 0;
+        last_ = nullptr;
+        timer_ = SetTimer(nullptr, 0, 20, Tick);
+    }
+    ~Robot() { KillTimer(nullptr, timer_); }
+    static size_t StepsDone() { return next_; }
+
+  private:
+    static BOOL CALLBACK Match(HWND window, LPARAM found) {
+        char name[16] = "", caption[128] = "";
+        GetClassNameA(window, name, sizeof name);
+        GetWindowTextA(window, caption, sizeof caption);
+        if (std::strcmp(name, "#32770") == 0 && IsWindowVisible(window) &&
+            IsWindowEnabled(window) && window != last_ &&
+            std::strcmp(caption, steps_[next_].caption) == 0) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (next_ >= steps_.size())
+            return;
+        HWND found = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), Match, reinterpret_cast<LPARAM>(&found));
+        if (!found)
+            return;
+        last_ = found;
+        steps_[next_++].act(found);
+    }
+    static std::vector<Step> steps_;
+    static size_t next_;
+    static HWND last_;
+    UINT_PTR timer_;
+};
+std::vector<Robot::Step> Robot::steps_;
+size_t Robot::next_;
+HWND Robot::last_;
+
+struct RealDialogs : ::testing::Test {
+    Win32FrontEnd frontEnd;
+    void SetUp() override {
+        SetModuleInstance(GetModuleHandleA(nullptr));
+        SetLanguageCode(LanguageEnglish);
+        SetFrontEnd(&frontEnd);
+    }
+    void TearDown() override {
+        SetFrontEnd(nullptr);
+        SetLanguageCode(LanguageBulgarian);
+    }
+};
+
+TEST_F(RealDialogs, MessageAndQuestionShowTheirTextAndAnswerWithTheButton) {
+    std::string seen, second;
+    LONG defaultStyle = 0;
+    {
+        Robot robot({{"Brivanta Installation",
+                      [&](HWND d) {
+                          seen = Text(d, 100);
+                          Press(d, IDOK);
+                      }},
+                     {"Brivanta Installation", [&](HWND d) {
+                          second = Text(d, 100);
+                          defaultStyle = GetWindowLongA(GetDlgItem(d, 2), GWL_STYLE) & 0xF;
+                          Press(d, 2);
+                      }}});
+        ShowMessageTexts(nullptr, 11, "a.txt", "C:\\DEST\\");
+        EXPECT_EQ(AskMessage(nullptr, 3, 2), 2);
+    }
+    EXPECT_EQ(seen, "Can't copy the file a.txt to the directory:\n C:\\DEST\\");
+    EXPECT_EQ(second, "Are you sure you want to abort the installation?");
+    EXPECT_EQ(defaultStyle, BS_DEFPUSHBUTTON) << "the second button is the default";
+}
+
+TEST_F(RealDialogs, TheDiskPromptHandsBackWhatWasTyped) {
+    std::string line, start;
+    {
+        Robot robot({{"Brivanta Installation", [&](HWND d) {
+                          line = Text(d, 105);
+                          start = Text(d, 103);
+                          SetDlgItemTextA(d, 103, "C:\\NEW");
+                          Press(d, IDOK);
+                      }}});
+        char buffer[256] = "A:\\";
+        EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 2", buffer, sizeof buffer), 1);
+        EXPECT_STREQ(buffer, "C:\\NEW");
+    }
+    EXPECT_EQ(line, "Put the Disk 2 in the drive (or type new directory).");
+    EXPECT_EQ(start, "A:\\");
+}
+
+TEST_F(RealDialogs, WelcomeAndOptionsWithTheAbortConfirmation) {
+    std::string directory;
+    int checked = 0;
+    std::strcpy(DestinationDir, "C:\\VELMOR\\BRIVANTA");
+    {
+        Robot robot({{"Brivanta 98 Setup", [](HWND d) { Press(d, 2); }},     // E&xit Setup
+                     {"Brivanta Installation", [](HWND d) { Press(d, 2); }}, // the welcome again
+                     {"Brivanta 98 Setup", [](HWND d) { Press(d, 1); }},
+                     {"Setup Options", [&](HWND d) {
+                          directory = Text(d, 1010);
+                          for (int box : {1004, 1005, 1006, 1007, 1008, 1012, 1013, 1014})
+                              checked += IsDlgButtonChecked(d, box) == BST_CHECKED;
+                          CheckDlgButton(d, 1013, BST_UNCHECKED);
+                          Press(d, 1);
+                      }}});
+        EXPECT_EQ(ShowWelcome(nullptr), Ok);
+        EXPECT_EQ(ShowOptions(nullptr), Ok);
+    }
+    EXPECT_EQ(directory, "C:\\VELMOR\\BRIVANTA");
+    EXPECT_EQ(checked, 8);
+    EXPECT_EQ(SetupOptions.DunorU, 0u);
+    EXPECT_EQ(SetupOptions.ArvelU, 1u);
+}
+
+TEST_F(RealDialogs, ProgressCancelAsksAndStops) {
+    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, 10002));
+    HWND window = progressState.window;
+    char caption[64] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Progress");
+    EXPECT_EQ(UpdateProgress(3), 1);
+    EXPECT_EQ(progressState.shownPercent, 37);
+    std::string question;
+    {
+        Robot robot({{"Brivanta Installation", [&](HWND d) {
+                          question = Text(d, 100);
+                          Press(d, IDOK);
+                      }}});
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(UpdateProgress(4), 0);
+    }
+    EXPECT_EQ(question, "Are you sure you want to abort the installation?");
+    EXPECT_EQ(UpdateProgress(5), 0);
+    EXPECT_EQ(CloseProgressWindow(), 0);
+    EXPECT_TRUE(IsWindow(window)) << "left open after a confirmed cancel";
+    DestroyWindow(window);
+    progressState = ProgressState{};
+}
+
+} // namespace
