@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "platform/win32.h"
+
 #include <cstring>
 
 bool AppendBackslash(char* text, size_t capacity) {
@@ -44,7 +46,9 @@ bool JoinPath(char* dest, size_t capacity, const char* directory, const char* na
     return true;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
 
 int CompareNoCaseN(const char* a, const char* b, size_t n) {
     for (size_t i = 0; i < n; ++i) {
@@ -57,4 +61,15 @@ int CompareNoCaseN(const char* a, const char* b, size_t n) {
     return 0;
 }
 
-int CompareNoCase(const char* a, const char* b) { return CompareNoCaseN(a, b, size_t(-1)); }
+int CompareNoCase(const char* a, const char* b) {
+    return CompareNoCaseN(a, b, size_t(-1));
+}
+
+bool PathExists(const char* path) {
+    WIN32_FIND_DATAA data;
+    HANDLE found = FindFirstFileA(path, &data);
+    if (found == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(found);
+    return true;
+}

@@ -57,15 +57,6 @@ int RunPrompt(HWND owner, char* buffer, unsigned size) {
     return result;
 }
 
-bool Exists(const char* path) {
-    WIN32_FIND_DATAA data;
-    HANDLE found = FindFirstFileA(path, &data);
-    if (found == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(found);
-    return true;
-}
-
 // A lookup that failed for a reason other than "not there" means the name
 // itself is not valid. Empty names and wildcards are caught first: the
 // lookup would take the current directory or a matching file for them.
@@ -74,7 +65,7 @@ bool ValidDirectoryName(const char* path, bool* exists) {
     if (!path[0] || std::strpbrk(path, "*?"))
         return false;
     SetLastError(0);
-    if (Exists(path)) {
+    if (PathExists(path)) {
         *exists = true;
         return true;
     }
@@ -121,7 +112,7 @@ BOOL CreateDirectoryPath(const char* path, LPSECURITY_ATTRIBUTES security) {
             ++end;
         char kept = work[end];
         work[end] = 0;
-        if (!Exists(work))
+        if (!PathExists(work))
             result = CreateDirectoryA(work, security);
         work[end] = kept;
         position = end + 1;

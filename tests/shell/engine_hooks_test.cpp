@@ -14,6 +14,7 @@
 #include "platform/host.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,21 @@ struct EngineHooks : ::testing::Test {
         hostwin::AddFault(rule);
     }
     std::string Dest(const char* name) { return scratch.Path("DEST\\") + name; }
+
+    // A second run on the same machine, with its own front end in force.
+    struct Fresh {
+        ScriptedFrontEnd ui;
+        TestScript script{kScript};
+        TestEngine engine{&script};
+    };
+    std::unique_ptr<Fresh> FreshRun(const std::string& firstDisk) {
+        std::unique_ptr<Fresh> run(new Fresh);
+        SetFrontEnd(&run->ui);
+        run->engine.SetUi(&shellUi);
+        run->engine.firstDisk = firstDisk;
+        run->engine.dest = engine.dest;
+        return run;
+    }
 };
 
 TEST_F(EngineHooks, SiblingDiskFoldersAreTakenAndOthersPromptedFor) {
@@ -84,13 +100,9 @@ TEST_F(EngineHooks, SiblingDiskFoldersAreTakenAndOthersPromptedFor) {
     EXPECT_EQ(ui.progressLog, (std::vector<std::string>{"open 306", "close"}));
 
     for (const char* first : {"S\\", "S\\DISK9\\", "S\\DISK0\\"}) {
-        ScriptedFrontEnd u;
-        SetFrontEnd(&u);
-        TestScript s(kScript);
-        TestEngine e(&s);
-        e.SetUi(&shellUi);
-        e.firstDisk = scratch.Path(first);
-        e.dest = engine.dest;
+        auto run = FreshRun(scratch.Path(first));
+        ScriptedFrontEnd& u = run->ui;
+        TestEngine& e = run->engine;
         u.replies = {Reply{1, {{103, scratch.Path("S\\DISK2")}}}};
         EXPECT_EQ(e.Run(), Ok) << first;
         ASSERT_EQ(u.log.size(), 1u) << first;
@@ -128,13 +140,9 @@ TEST_F(EngineHooks, AReadErrorRetriesOnTheFirstButtonAndPromptsOnTheSecond) {
     EXPECT_EQ(Scratch::ReadFile(Dest("a.txt")), "A");
 
     hostwin::ClearFaults();
-    ScriptedFrontEnd u;
-    SetFrontEnd(&u);
-    TestScript s(kScript);
-    TestEngine e(&s);
-    e.SetUi(&shellUi);
-    e.firstDisk = engine.firstDisk;
-    e.dest = engine.dest;
+    auto run = FreshRun(engine.firstDisk);
+    ScriptedFrontEnd& u = run->ui;
+    TestEngine& e = run->engine;
     Fail(hostwin::FaultOp::Read, 1, "");        // the first read is of a.txt
     u.replies = {Reply{2}, Reply{2}, Reply{1}}; // no retry; cancel the prompt; confirm
     EXPECT_EQ(e.Run(), Abort);
@@ -144,13 +152,9 @@ TEST_F(EngineHooks, AReadErrorRetriesOnTheFirstButtonAndPromptsOnTheSecond) {
 
 TEST_F(EngineHooks, ATargetThatCannotBeWrittenEndsTheRun) {
     for (hostwin::FaultOp op : {hostwin::FaultOp::Create, hostwin::FaultOp::Write}) {
-        ScriptedFrontEnd u;
-        SetFrontEnd(&u);
-        TestScript s(kScript);
-        TestEngine e(&s);
-        e.SetUi(&shellUi);
-        e.firstDisk = engine.firstDisk;
-        e.dest = engine.dest;
+        auto run = FreshRun(engine.firstDisk);
+        ScriptedFrontEnd& u = run->ui;
+        TestEngine& e = run->engine;
         hostwin::ClearFaults();
         // Reads and writes know no path: b.txt is the second file written.
         if (op == hostwin::FaultOp::Create)
@@ -184,13 +188,9 @@ TEST_F(EngineHooks, AProgressWindowThatCannotOpenOrACancelStopsTheRun) {
     EXPECT_FALSE(Scratch::Exists(Dest("a.txt")));
     EXPECT_EQ(engine.BeforeCopy(), ScriptError);
 
-    ScriptedFrontEnd u;
-    SetFrontEnd(&u);
-    TestScript s(kScript);
-    TestEngine e(&s);
-    e.SetUi(&shellUi);
-    e.firstDisk = engine.firstDisk;
-    e.dest = engine.dest;
+    auto run = FreshRun(engine.firstDisk);
+    ScriptedFrontEnd& u = run->ui;
+    TestEngine& e = run->engine;
     u.cancelPresses = {false, true};
     u.replies = {Reply{1}};
     EXPECT_EQ(e.Run(), Abort);

@@ -2,6 +2,8 @@
 // colours) and its background picture (resources/background.wmf: a memory
 // metafile that sets its own anisotropic window, then fills polygons).
 // Usage: make-art DIR  (writes both files into DIR)
+#include "little_endian.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -9,17 +11,6 @@
 #include <vector>
 
 namespace {
-
-typedef std::vector<uint8_t> Bytes;
-
-void Word(Bytes& b, unsigned v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void Dword(Bytes& b, uint32_t v) {
-    Word(b, v & 0xffff);
-    Word(b, v >> 16);
-}
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");

@@ -5,6 +5,8 @@
 // "<id> DIALOG" with STYLE, CAPTION, FONT, CONTROL and ICON statements, and
 // "<id> <TYPE> \"file\"". Text bytes are kept as written (code page 1251).
 // Usage: rc-embed SETUP.RC OUTPUT.CPP
+#include "little_endian.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +18,6 @@
 #include <vector>
 
 namespace {
-
-typedef std::vector<uint8_t> Bytes;
 
 struct Resource {
     std::string type; // "FD", "MF", "#5" for a dialog
@@ -73,14 +73,6 @@ const std::map<std::string, uint32_t>& Constants() {
     return table;
 }
 
-void Word(Bytes& b, unsigned v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void Dword(Bytes& b, uint32_t v) {
-    Word(b, v & 0xffff);
-    Word(b, v >> 16);
-}
 void Align4(Bytes& b) {
     while (b.size() % 4)
         b.push_back(0);
@@ -256,6 +248,18 @@ bool ReadFileBytes(const std::string& path, Bytes* out) {
 
 bool ParseFile(const std::string& path);
 
+// The next statement of a BEGIN ... END block starting after line *n;
+// false at its END (or the end of the file).
+bool NextInBlock(const std::vector<std::string>& lines, size_t* n, std::vector<std::string>* s) {
+    while (++*n < lines.size()) {
+        *s = Tokens(lines[*n]);
+        if (s->empty() || (*s)[0] == "BEGIN")
+            continue;
+        return (*s)[0] != "END";
+    }
+    return false;
+}
+
 bool ParseLines(const std::string& dir, const std::vector<std::string>& lines) {
     for (size_t n = 0; n < lines.size(); ++n) {
         std::vector<std::string> t = Tokens(lines[n]);
@@ -267,12 +271,7 @@ bool ParseLines(const std::string& dir, const std::vector<std::string>& lines) {
             continue;
         }
         if (t[0] == "STRINGTABLE") {
-            for (++n; n < lines.size(); ++n) {
-                std::vector<std::string> s = Tokens(lines[n]);
-                if (s.empty() || s[0] == "BEGIN")
-                    continue;
-                if (s[0] == "END")
-                    break;
+            for (std::vector<std::string> s; NextInBlock(lines, &n, &s);) {
                 if (s.size() != 3 || !IsNumber(s[0]) || s[2][0] != '"') {
                     g_error = "bad string line: " + lines[n];
                     return false;
@@ -301,12 +300,7 @@ bool ParseLines(const std::string& dir, const std::vector<std::string>& lines) {
             std::string caption, face;
             int points = 0;
             std::vector<Control> controls;
-            for (++n; n < lines.size(); ++n) {
-                std::vector<std::string> s = Tokens(lines[n]);
-                if (s.empty() || s[0] == "BEGIN")
-                    continue;
-                if (s[0] == "END")
-                    break;
+            for (std::vector<std::string> s; NextInBlock(lines, &n, &s);) {
                 auto args = Arguments(s, 1);
                 if (s[0] == "STYLE") {
                     if (!Style(args[0], &style))
