@@ -1,7 +1,9 @@
 // The real dialogs, driven the way a user would: a robot finds each dialog
 // by caption and class "#32770" once it is visible and enabled, reads its
 // texts, types, ticks and presses buttons.
+#include "install_engine.h"
 #include "language.h"
+#include "main_window.h"
 #include "messages.h"
 #include "progress.h"
 #include "prompts.h"
@@ -176,6 +178,57 @@ TEST_F(RealDialogs, ProgressCancelAsksAndStops) {
     EXPECT_TRUE(IsWindow(window)) << "left open after a confirmed cancel";
     DestroyWindow(window);
     progressState = ProgressState{};
+}
+
+} // namespace
+
+namespace {
+
+// Inside the run: a WM_CLOSE dispatched by a nested loop and a second start
+// message must both leave the window and the run alone.
+class WindowInstaller : public InstallEngine {
+  public:
+    WindowInstaller() : InstallEngine(GetModuleHandleA(nullptr), nullptr) {}
+    int runs = 0, finishes = 0;
+    bool aliveAfterClose = false;
+    HWND window = nullptr;
+
+    ResultCode Initialize() override {
+        ++runs;
+        window = OwnerWindow();
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        aliveAfterClose = IsWindow(window) != 0;
+        SendMessageA(window, WM_USER, 0, 0);
+        return Abort;
+    }
+    ResultCode Finish(ResultCode result) override {
+        ++finishes;
+        return result;
+    }
+};
+
+TEST(MainWindow, RunsOnceInsideTheStartMessageAndOutlivesAClose) {
+    SetModuleInstance(GetModuleHandleA(nullptr));
+    WindowInstaller installer;
+    EXPECT_EQ(RunMainWindow(&installer), Ok);
+    EXPECT_EQ(installer.runs, 1);
+    EXPECT_EQ(installer.finishes, 1);
+    EXPECT_EQ(installer.RunResult(), Abort);
+    EXPECT_TRUE(installer.aliveAfterClose) << "WM_CLOSE while running is ignored";
+    EXPECT_FALSE(IsWindow(installer.window)) << "destroyed after the run";
+    EXPECT_STRNE(installer.WindowTitle(), "") << "the title, in the base language";
+
+    // A window of the class marks a running copy: nothing else happens.
+    HWND first = CreateWindowExA(0, "KX Installer", "first", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(first);
+    WindowInstaller second;
+    EXPECT_EQ(RunMainWindow(&second), AlreadyRunning);
+    EXPECT_EQ(second.runs, 0);
+    DestroyWindow(first);
 }
 
 } // namespace
