@@ -155,6 +155,30 @@ TEST_F(RealDialogs, WelcomeAndOptionsWithTheAbortConfirmation) {
     EXPECT_EQ(SetupOptions.ArvelU, 1u);
 }
 
+TEST_F(RealDialogs, ChangeInTheOptionsAsksForTheDirectoryAndShowsIt) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    std::strcpy(DestinationDir, "C:\\BEFORE");
+    std::string proposal, shown;
+    {
+        Robot robot({{"Setup Options", [](HWND d) { Press(d, 1009); }},
+                     {"Brivanta Installation",
+                      [&](HWND d) {
+                          proposal = Text(d, 103);
+                          SetDlgItemTextA(d, 103, windows);
+                          Press(d, IDOK);
+                      }},
+                     {"Setup Options", [&](HWND d) {
+                          shown = Text(d, 1010);
+                          Press(d, IDOK);
+                      }}});
+        EXPECT_EQ(ShowOptions(nullptr), Ok);
+    }
+    EXPECT_EQ(proposal.substr(proposal.size() - 7), "VELMOR\\") << proposal;
+    EXPECT_EQ(shown, std::string(windows) + "\\");
+    EXPECT_EQ(DestinationDir, std::string(windows) + "\\");
+}
+
 TEST_F(RealDialogs, ProgressCancelAsksAndStops) {
     ASSERT_TRUE(OpenProgressWindow(nullptr, 8, 10002));
     HWND window = progressState.window;
