@@ -53,8 +53,7 @@ class PlanScript : public ScriptText {
     }
 
   private:
-    static ResultCode Answer(ResultCode code, const std::string& text, char* dest,
-                             unsigned* room) {
+    static ResultCode Answer(ResultCode code, const std::string& text, char* dest, unsigned* room) {
         unsigned n = text.size() < *room ? unsigned(text.size()) : *room;
         std::memcpy(dest, text.data(), n);
         *room = n;
@@ -69,8 +68,7 @@ class PlanScript : public ScriptText {
 // Runs the real sequence, but reports each file instead of touching it.
 class PlanEngine : public InstallEngine {
   public:
-    PlanEngine(ScriptText* script, std::ostream& out)
-        : InstallEngine(nullptr, script), out_(out) {}
+    PlanEngine(ScriptText* script, std::ostream& out) : InstallEngine(nullptr, script), out_(out) {}
 
     ResultCode PathAdded(PathEntry* path) override {
         char module[MAX_PATH];

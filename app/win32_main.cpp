@@ -1,10 +1,19 @@
-// setup.exe: the process entry of the Win32 program.
-#include "install_engine.h"
+// setup.exe: the process entry of the Win32 program. The command line is
+// not used; the exit code is 0 whatever the installation's result.
+#include "interim_installer.h"
+#include "language.h"
+#include "main_window.h"
+#include "shell_ui.h"
+#include "win32_front_end.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    ScriptText script("FD", MAKEINTRESOURCEA(1));
-    InstallEngine engine(instance, script.Status() == 0 ? &script : nullptr);
-    if (script.Status() != 0 || engine.ParsePaths() != Ok)
-        MessageBoxA(nullptr, "There is an error in the installation files!", "Setup", MB_OK);
+    InterimInstaller installer(instance);
+    SetModuleInstance(instance);
+    Win32FrontEnd frontEnd;
+    SetFrontEnd(&frontEnd);
+    ShellUi ui;
+    installer.SetUi(&ui);
+    RunMainWindow(&installer);
+    SetFrontEnd(nullptr);
     return 0;
 }

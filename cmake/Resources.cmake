@@ -1,5 +1,6 @@
 # The program's resources come from resources/setup.rc. The Win32 build
-# compiles it with windres; the host build embeds the same files.
+# compiles it with windres; the host build embeds the same files through
+# tools/rc-embed (string tables, dialog templates, custom resources).
 set(BRIVANTA_RC ${CMAKE_SOURCE_DIR}/resources/setup.rc)
 
 function(brivanta_add_resources target)
@@ -12,12 +13,12 @@ endfunction()
 
 if(NOT WIN32)
   set(_embedded ${CMAKE_BINARY_DIR}/generated/embedded_resources.cpp)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/generated)
   file(GLOB _resource_files ${CMAKE_SOURCE_DIR}/resources/*)
   add_custom_command(
     OUTPUT ${_embedded}
-    COMMAND ${CMAKE_COMMAND} -DRC_FILE=${BRIVANTA_RC} -DOUTPUT=${_embedded}
-            -P ${CMAKE_SOURCE_DIR}/tools/embed-resources.cmake
-    DEPENDS ${_resource_files} ${CMAKE_SOURCE_DIR}/tools/embed-resources.cmake
+    COMMAND rc-embed ${BRIVANTA_RC} ${_embedded}
+    DEPENDS ${_resource_files} rc-embed
     COMMENT "Embedding the resources of setup.rc")
   # An object library, so the registration runs in every program linked with it.
   add_library(host_resources OBJECT ${_embedded})

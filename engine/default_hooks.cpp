@@ -133,12 +133,7 @@ bool DirectoryExists(const char* directory) {
     CopyText(path, sizeof path, directory);
     if (n > 0 && path[n - 1] == '\\')
         path[n - 1] = 0;
-    WIN32_FIND_DATAA data;
-    HANDLE found = FindFirstFileA(path, &data);
-    if (found == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(found);
-    return true;
+    return PathExists(path);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "platform/win32.h"
+
 #include <cstring>
 
 bool AppendBackslash(char* text, size_t capacity) {
@@ -61,4 +63,13 @@ int CompareNoCaseN(const char* a, const char* b, size_t n) {
 
 int CompareNoCase(const char* a, const char* b) {
     return CompareNoCaseN(a, b, size_t(-1));
+}
+
+bool PathExists(const char* path) {
+    WIN32_FIND_DATAA data;
+    HANDLE found = FindFirstFileA(path, &data);
+    if (found == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(found);
+    return true;
 }

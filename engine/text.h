@@ -1,4 +1,4 @@
-// Small text helpers over zero-terminated single-byte strings.
+// Small helpers over zero-terminated single-byte strings and paths.
 #pragma once
 
 #include <cstddef>
@@ -25,3 +25,7 @@ bool JoinPath(char* dest, size_t capacity, const char* directory, const char* na
 int CompareNoCase(const char* a, const char* b);
 int CompareNoCaseN(const char* a, const char* b, size_t n);
 char UpperAscii(char c);
+
+// Whether a find-first finds `path` (a file or a directory); the search is
+// closed at once.
+bool PathExists(const char* path);

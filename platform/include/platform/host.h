@@ -29,13 +29,21 @@ void SetModuleFileName(const char* dosPath);
 
 // A resource of the program's own module, as FindResourceA finds it.
 struct EmbeddedResource {
-    const char* type; // "FD", "MF", ...
+    const char* type; // "FD", "MF", ...; "#5" for an integer type such as RT_DIALOG
     unsigned id;
     const unsigned char* data;
     size_t size;
 };
 void RegisterResource(const EmbeddedResource& resource);
 void UnregisterResource(const char* type, unsigned id);
+
+// A string-table entry of the module, as LoadStringA finds it; the text is
+// zero-terminated.
+struct EmbeddedString {
+    unsigned id;
+    const char* text;
+};
+void RegisterString(const EmbeddedString& string);
 
 // Fault switches. Every fallible call is counted; a rule makes the n-th call
 // (1-based) of its kind fail, optionally only calls whose path contains a text.

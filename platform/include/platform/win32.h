@@ -167,7 +167,11 @@ typedef FILETIME* PFILETIME;
 #define REG_CREATED_NEW_KEY 0x00000001L
 #define REG_OPENED_EXISTING_KEY 0x00000002L
 
-struct SECURITY_ATTRIBUTES;
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 struct RECT {
@@ -234,6 +238,8 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+#define RT_DIALOG MAKEINTRESOURCEA(5)
 
 // Windows: only what the engine itself needs on the host.
 BOOL SetForegroundWindow(HWND window);

@@ -1,0 +1,26 @@
+#include "interim_installer.h"
+
+#include "language.h"
+#include "messages.h"
+#include "prompts.h"
+#include "welcome_options.h"
+
+InterimInstaller::InterimInstaller(HINSTANCE instance)
+    : InstallEngine(instance, nullptr), script_("FD", MAKEINTRESOURCEA(1)) {}
+
+ResultCode InterimInstaller::Initialize() {
+    SetLanguageCode(LanguageEnglish);
+    ResultCode result = ShowWelcome(OwnerWindow());
+    if (result == Ok)
+        result = AskDestinationDirectory(OwnerWindow(), true);
+    if (result == Ok)
+        result = ShowOptions(OwnerWindow());
+    if (result != Ok)
+        return result;
+    if (script_.Status() != 0) {
+        ShowMessage(OwnerWindow(), MsgInstallFilesError);
+        return ScriptError;
+    }
+    SetScript(&script_);
+    return Ok;
+}
