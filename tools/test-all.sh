@@ -30,6 +30,7 @@ ctest --preset host-asan
 
 echo "=== win32: import tables of the shipped programs"
 tools/check-imports.sh build/win32/shipped/app/setup.exe
+tools/check-imports.sh build/win32/shipped/tools/brivanta.exe
 
 echo "=== win32: tests ($test_arch) under Wine (Windows 98 mode)"
 prefix="$PWD/build/wine-prefix"
