@@ -1,0 +1,192 @@
+#include "machine_report.h"
+
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool ReadAll(const std::string& path, std::string* data) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    *data = buffer.str();
+    return true;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
+
+void ReadIni(const std::string& dosPath, const std::string& text, MachineSnapshot* snap) {
+    std::string section;
+    bool isWininit = Upper(dosPath) == "C:\\WINDOWS\\WININIT.INI";
+    for (const std::string& raw : Lines(text)) {
+        std::string line = Trim(raw);
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            section = line.substr(1, line.find(']') - 1);
+            continue;
+        }
+        size_t eq = line.find('=');
+        std::string key = Trim(line.substr(0, eq));
+        std::string value = eq == std::string::npos ? "" : Trim(line.substr(eq + 1));
+        if (isWininit && Upper(section) == "RENAME") {
+            snap->renames += "  " + key + "=" + value + "\n";
+            continue;
+        }
+        std::string id = dosPath + " [" + section + "] " + key;
+        snap->iniEntries.emplace(Upper(id), id + "=" + value);
+    }
+}
+
+uint32_t Checksum(const std::string& data) {
+    uint32_t h = 2166136261u;
+    for (unsigned char c : data)
+        h = (h ^ c) * 16777619u;
+    return h;
+}
+
+void WalkFiles(const std::string& host, const std::string& dos, MachineSnapshot* snap) {
+    DIR* dir = opendir(host.c_str());
+    if (!dir)
+        return;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string childHost = host + "/" + name, childDos = dos + "\\" + name;
+        struct stat st;
+        if (lstat(childHost.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            WalkFiles(childHost, childDos, snap);
+            continue;
+        }
+        std::string data;
+        if (!ReadAll(childHost, &data))
+            continue;
+        std::string upper = Upper(childDos);
+        if (upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".INI") == 0)
+            ReadIni(childDos, data, snap);
+        snap->files[childDos] = {data.size(), Checksum(data)};
+    }
+    closedir(dir);
+}
+
+void ReadRegistry(const std::string& text, MachineSnapshot* snap) {
+    std::string key, pending;
+    for (const std::string& line : Lines(text)) {
+        if (!pending.empty() || (!line.empty() && line.back() == '\\' && line[0] != '[')) {
+            pending += Trim(line);
+            if (!pending.empty() && pending.back() == '\\') {
+                pending.pop_back();
+                continue;
+            }
+        } else {
+            pending = line;
+        }
+        std::string entry;
+        entry.swap(pending);
+        if (entry.empty() || entry == "REGEDIT4")
+            continue;
+        if (entry[0] == '[') {
+            key = entry.substr(1, entry.size() - 2);
+            snap->registry[key] = "";
+            continue;
+        }
+        // "name"=data or @=data; a name may hold escaped quotes.
+        size_t eq = std::string::npos;
+        if (entry[0] == '@') {
+            eq = 1;
+        } else {
+            for (size_t i = 1; i < entry.size(); ++i) {
+                if (entry[i] == '\\')
+                    ++i;
+                else if (entry[i] == '"') {
+                    eq = i + 1;
+                    break;
+                }
+            }
+        }
+        if (eq == std::string::npos || eq >= entry.size())
+            continue;
+        snap->registry[key + "\\" + entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+}
+
+template <typename Map, typename Show>
+int PrintDiff(const char* heading, const Map& before, const Map& after, Show show,
+              std::ostream& out) {
+    std::vector<std::string> lines;
+    for (const auto& [id, value] : after) {
+        auto old = before.find(id);
+        if (old == before.end())
+            lines.push_back("  + " + show(id, value));
+        else if (old->second != value)
+            lines.push_back("  ~ " + show(id, value));
+    }
+    for (const auto& [id, value] : before)
+        if (after.find(id) == after.end())
+            lines.push_back("  - " + show(id, value));
+    if (lines.empty())
+        return 0;
+    out << heading << " (" << lines.size() << "):\n";
+    for (const std::string& line : lines)
+        out << line << "\n";
+    return static_cast<int>(lines.size()) + 1;
+}
+
+} // namespace
+
+MachineSnapshot TakeSnapshot(const std::string& folder) {
+    MachineSnapshot snap;
+    WalkFiles(folder + "/drive_c", "C:", &snap);
+    std::string text;
+    if (ReadAll(folder + "/registry.reg", &text))
+        ReadRegistry(text, &snap);
+    return snap;
+}
+
+int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, std::ostream& out) {
+    auto fileLine = [](const std::string& path, const std::pair<uint64_t, uint32_t>& v) {
+        return path + " (" + std::to_string(v.first) + " bytes)";
+    };
+    auto regLine = [](const std::string& id, const std::string& value) {
+        return value.empty() && id.back() != '"' && id.back() != '@' ? "[" + id + "]"
+                                                                     : id + "=" + value;
+    };
+    auto iniLine = [](const std::string&, const std::string& text) { return text; };
+    int lines = PrintDiff("Files", before.files, after.files, fileLine, out);
+    lines += PrintDiff("Registry", before.registry, after.registry, regLine, out);
+    lines += PrintDiff("INI entries", before.iniEntries, after.iniEntries, iniLine, out);
+    if (before.renames != after.renames) {
+        out << "Renames scheduled in C:\\WINDOWS\\WININIT.INI:\n" << after.renames;
+        ++lines;
+    }
+    return lines;
+}
