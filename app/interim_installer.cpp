@@ -1,12 +1,15 @@
 #include "interim_installer.h"
 
+#include "fonts.h"
+#include "product_state.h"
+
 #include "language.h"
 #include "messages.h"
 #include "prompts.h"
 #include "welcome_options.h"
 
 InterimInstaller::InterimInstaller(HINSTANCE instance)
-    : InstallEngine(instance, nullptr), script_("FD", MAKEINTRESOURCEA(1)) {}
+    : ProductInstaller(instance), script_("FD", MAKEINTRESOURCEA(1)) {}
 
 ResultCode InterimInstaller::Initialize() {
     SetLanguageCode(LanguageEnglish);
@@ -21,6 +24,10 @@ ResultCode InterimInstaller::Initialize() {
         ShowMessage(OwnerWindow(), MsgInstallFilesError);
         return ScriptError;
     }
+    // The font lines name the extension, and the Delete line the shared folder.
+    if (SetupOptions.SystemFonts)
+        ChooseFontExtension();
     SetScript(&script_);
+    ReadSharedDir();
     return Ok;
 }

@@ -1,15 +1,16 @@
-// What the entry points run until the product's installer takes its place:
-// the engine with the opening dialogs (welcome, destination, options) over
-// the embedded script, whose variables it leaves unresolved.
+// What the entry points run until the product's own opening and closing
+// take its place: the product's installer with the opening dialogs
+// (welcome, destination, options) over the embedded script.
 #pragma once
 
-#include "install_engine.h"
+#include "product_installer.h"
+#include "product_script.h"
 
-class InterimInstaller : public InstallEngine {
+class InterimInstaller : public ProductInstaller {
   public:
     explicit InterimInstaller(HINSTANCE instance);
     ResultCode Initialize() override;
 
   private:
-    ScriptText script_;
+    ProductScript script_;
 };

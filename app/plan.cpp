@@ -1,11 +1,9 @@
 #include "plan.h"
 
-#include "install_engine.h"
-#include "text.h"
-
-#include <cstdio>
-#include <cstring>
-#include <string>
+#include "fonts.h"
+#include "product_installer.h"
+#include "product_script.h"
+#include "product_state.h"
 
 const char* const kPlanFlagNames[7] = {"KeyboardBds", "KeyboardPhonetic", "LanguageDriver",
                                        "DosFilter",   "SystemFonts",      "DunorU",
@@ -13,86 +11,26 @@ const char* const kPlanFlagNames[7] = {"KeyboardBds", "KeyboardPhonetic", "Langu
 
 namespace {
 
-const char* const kConditions[7] = {"IF_KBDBDS", "IF_KBDPH",  "IF_LANGDRV", "IF_DOSFIL",
-                                    "IF_FONTS",  "IF_DUNORU", "IF_ARVELU"};
-
-std::string WindowsDir() {
-    char dir[MAX_PATH];
-    UINT n = GetWindowsDirectoryA(dir, sizeof dir);
-    std::string s = (n && n < sizeof dir) ? dir : "C:\\WINDOWS";
-    return s.back() == '\\' ? s : s + "\\";
+// The state the dialogs and the initialisation would leave: the options as
+// given, the proposed destination, a free font extension, the shared folder.
+void PrepareState(const PlanOptions& options) {
+    for (int i = 0; i < 7; ++i)
+        SetupOptions.*kOptionBoxes[i].flag = options.flags[i] ? 1 : 0;
+    DefaultProgramDir(DestinationDir, 1);
+    FontExtension[0] = 0;
+    if (SetupOptions.SystemFonts)
+        ChooseFontExtension();
+    ReadSharedDir();
 }
 
-// Answers the script's variables straight from the option flags.
-class PlanScript : public ScriptText {
-  public:
-    PlanScript(const PlanOptions& options, std::string destination)
-        : ScriptText("FD", MAKEINTRESOURCEA(1)), options_(options),
-          destination_(std::move(destination)) {}
-
-    ResultCode ResolveVariable(const char* name, char* dest, unsigned* room) override {
-        std::string value;
-        for (int i = 0; i < 7; ++i) {
-            if (CompareNoCase(name, kConditions[i]) == 0)
-                return Answer(options_.flags[i] ? Ok : NotApplicable, "", dest, room);
-        }
-        if (CompareNoCase(name, "BV_DIR") == 0 || CompareNoCase(name, "BV_Path") == 0)
-            return Answer(Ok, destination_, dest, room);
-        if (CompareNoCase(name, "FEXT") == 0)
-            return Answer(Ok, options_.flags[4] ? "001" : "", dest, room);
-        if (CompareNoCase(name, "AUTO_NUMBER") == 0)
-            return Answer(Ok, std::to_string(autoNumber_++), dest, room);
-        if (CompareNoCase(name, "BV_SCUT") == 0)
-            return Answer(Ok, "2", dest, room);
-        if (CompareNoCase(name, "BV_SRC_DIR") == 0)
-            return Answer(Ok, "", dest, room);
-        if (CompareNoCase(name, "IF_REG") == 0 || CompareNoCase(name, "IF_N_DUNOR") == 0 ||
-            CompareNoCase(name, "IF_N_ARVEL") == 0)
-            return Answer(Ok, "", dest, room);
-        return Answer(NotApplicable, "", dest, room); // DEL_OLD: no shared directory known
-    }
-
-  private:
-    static ResultCode Answer(ResultCode code, const std::string& text, char* dest, unsigned* room) {
-        unsigned n = text.size() < *room ? unsigned(text.size()) : *room;
-        std::memcpy(dest, text.data(), n);
-        *room = n;
-        return code;
-    }
-
-    PlanOptions options_;
-    std::string destination_;
-    int autoNumber_ = 1;
-};
-
 // Runs the real sequence, but reports each file instead of touching it.
-class PlanEngine : public InstallEngine {
+class PlanEngine : public ProductInstaller {
   public:
-    PlanEngine(ScriptText* script, std::ostream& out) : InstallEngine(nullptr, script), out_(out) {}
-
-    ResultCode PathAdded(PathEntry* path) override {
-        char module[MAX_PATH];
-        DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-        const char* name = path->Name();
-        if (CompareNoCase(name, "~Disk 1") == 0 && n > 0 && n < sizeof module) {
-            char* slash = std::strrchr(module, '\\');
-            *(slash ? slash : module) = 0;
-            path->SetDirectory(module);
-        } else if (CompareNoCase(name, "BV_DIR") == 0) {
-            path->SetDirectory((WindowsDir() + "VELMOR").c_str());
-        } else if (CompareNoCase(name, "SYS_DIR") == 0) {
-            char dir[MAX_PATH];
-            UINT got = GetSystemDirectoryA(dir, sizeof dir);
-            path->SetDirectory(got && got < sizeof dir ? dir : "");
-        } else if (CompareNoCase(name, "FONT_DIR") == 0) {
-            path->SetDirectory((WindowsDir() + "FONTS").c_str());
-        } else if (CompareNoCase(name, "OLD_DIR") == 0) {
-            path->SetDirectory("");
-        }
-        return Ok;
+    PlanEngine(ScriptText* script, std::ostream& out) : ProductInstaller(nullptr), out_(out) {
+        SetScript(script);
     }
+
     ResultCode BeforeCopy() override { return Ok; }
-    ResultCode AfterCopy() override { return Ok; }
     ResultCode FileDone(FileEntry*, unsigned) override { return Ok; }
     ResultCode LocateDisk(PathEntry* disk, PathEntry* previous, bool first) override {
         if (!first && previous)
@@ -116,7 +54,8 @@ class PlanEngine : public InstallEngine {
 } // namespace
 
 int PrintPlan(const PlanOptions& options, std::ostream& out) {
-    PlanScript script(options, WindowsDir() + "VELMOR\\");
+    PrepareState(options);
+    ProductScript script("FD", MAKEINTRESOURCEA(1));
     if (script.Status() != 0) {
         out << "error: the installation script resource cannot be loaded\n";
         return ScriptError;

@@ -324,6 +324,7 @@ bool MountMachine(const std::string& folder, std::string* error) {
     char resolved[4096];
     std::string mounted = realpath(folder.c_str(), resolved) ? resolved : folder;
     DropProfileCache();
+    ResetWindows();
     if (!LoadRegistry(mounted, error)) {
         UnmountMachine();
         return false;
@@ -336,6 +337,7 @@ void UnmountMachine() {
     g_folder.clear();
     ResetRegistry();
     DropProfileCache();
+    ResetWindows();
 }
 bool IsMounted() { return !g_folder.empty(); }
 const std::string& MachineFolder() { return g_folder; }
@@ -370,7 +372,7 @@ UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
 } // namespace
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    return CopyOut("C:\\WINDOWS", buffer, size);
+    return CopyOut(WindowsDirectory(), buffer, size);
 }
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
     return CopyOut("C:\\WINDOWS\\SYSTEM", buffer, size);

@@ -38,4 +38,7 @@ void ResetRegistry();
 // Forgets the profile file the system keeps cached.
 void DropProfileCache();
 
+// What GetWindowsDirectoryA reports (see SetWindowsDirectory).
+const std::string& WindowsDirectory();
+
 } // namespace hostwin

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -198,13 +199,20 @@ TEST_F(Terminal, ProgressIsABarRedrawnInPlaceAndCtrlCIsItsCancel) {
     EXPECT_EQ(CloseProgressWindow(), 0);
 }
 
-// The host program itself, unattended, on a fresh machine.
-std::string RunSetup(const std::string& answers, int* status) {
+// The host program itself, unattended, on a fresh machine whose floppy
+// holds `floppy` (paths below drive_a, made with their folders).
+std::string RunSetup(const std::string& answers, int* status,
+                     const std::vector<std::string>& floppy = {}) {
     char dir[] = "/tmp/brivanta-run-XXXXXX";
     if (!mkdtemp(dir))
         return "";
     std::string d = dir;
     std::ofstream(d + "/answers.ini") << answers;
+    for (const std::string& f : floppy) {
+        std::string path = d + "/machine/drive_a/" + f;
+        std::system(("mkdir -p '" + path.substr(0, path.rfind('/')) + "'").c_str());
+        std::ofstream(path) << "contents of " << f;
+    }
     std::string command = std::string(BRIVANTA_SETUP) + " --machine " + d + "/machine --answers " +
                           d + "/answers.ini 2>&1 </dev/null";
     FILE* p = popen(command.c_str(), "r");
@@ -220,18 +228,23 @@ std::string RunSetup(const std::string& answers, int* status) {
 
 TEST(SetupProgram, RunsUnattendedFromAnAnswerFile) {
     int status;
-    std::string out = RunSetup("[Welcome]\nResult=1\n[Destination]\nDirectory=C:\\VELMOR\\BV\n"
-                               "[Options]\nArvelU=0\nResult=1\n",
-                               &status);
+    // With every option off only the unconditional files are copied.
+    std::string out =
+        RunSetup("[Welcome]\nResult=1\n[Destination]\nDirectory=C:\\VELMOR\\BV\n"
+                 "[Options]\nKeyboardBds=0\nKeyboardPhonetic=0\nLanguageDriver=0\nDosFilter=0\n"
+                 "SystemFonts=0\nDunorU=0\nArvelU=0\nResult=1\n",
+                 &status,
+                 {"brivanta.ex_", "bvsc.dl_", "uninstal.ex_", "bv_help.hl_", "readme.doc",
+                  "KBD/kbdus.kbd", "Filters/unicode.bi_"});
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out.find("[Brivanta 98 Setup] Welcome to the Brivanta 98  installation program. => "
                        "Continue\n[Brivanta Installation] Enter Brivanta destination directory. "
                        "=> OK \"C:\\VELMOR\\BV\"\n[Brivanta Installation] Do you want to create "
                        "the directory:C:\\VELMOR\\BV? => OK\n[Setup Options] C:\\VELMOR\\BV => "
-                       "OK (1111110)\n"),
+                       "OK (0000000)\n"),
               0u)
         << out;
-    EXPECT_NE(out.find("Installation result: "), std::string::npos);
+    EXPECT_NE(out.find("Installation result: 0\n"), std::string::npos) << out;
 
     out = RunSetup("[Welcome]\nResult=2\n[Questions]\n3=2\n", &status);
     EXPECT_EQ(status, 3) << out;

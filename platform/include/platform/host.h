@@ -5,7 +5,10 @@
 
 #ifndef _WIN32
 
+#include "platform/win32.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -82,6 +85,37 @@ const std::vector<std::string>& TriggeredFaults();
 
 // Called by the platform layer at each fallible call: true when it must fail.
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind = nullptr);
+
+
+// ---- Top-level windows of other programs and the keyboard layout --------
+// Windows live until WM_CLOSE reaches them or the machine is mounted or
+// unmounted; the record of messages lives as long.
+
+// One message a window received, in the order of arrival.
+struct WindowMessage {
+    std::string className;
+    std::string title;
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+    bool posted;
+};
+
+// Puts a top-level window of another program on the machine. One that
+// `ignoresClose` stays after WM_CLOSE, as a program that refuses to quit.
+HWND AddWindow(const char* className, const char* title = "", bool ignoresClose = false);
+const std::vector<WindowMessage>& WindowMessages();
+// Number of FindWindowA calls since the machine was mounted.
+unsigned FindWindowCount();
+// The layouts ActivateKeyboardLayout was asked for, in order.
+const std::vector<uintptr_t>& ActivatedKeyboardLayouts();
+// Forgets every window, the messages and the layouts.
+void ResetWindows();
+
+// What GetWindowsDirectoryA reports (default "C:\WINDOWS"; "" restores it),
+// for a machine installed elsewhere, such as the root of a drive. Nothing
+// else follows it: the profile calls keep using C:\WINDOWS.
+void SetWindowsDirectory(const char* dosPath);
 
 } // namespace hostwin
 

@@ -244,4 +244,24 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 // Windows: only what the engine itself needs on the host.
 BOOL SetForegroundWindow(HWND window);
 
+// ---- Top-level windows of other programs and the keyboard layout --------
+#define WM_CLOSE 0x0010
+#define WM_USER 0x0400
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
+struct HKL__;
+typedef HKL__* HKL;
+
+// Finds a window that hostwin::AddWindow put on the machine; a null class or
+// title matches any.
+HWND FindWindowA(LPCSTR className, LPCSTR title);
+// Both record the message for the window (see hostwin::WindowMessages);
+// WM_CLOSE removes a window that closes on it. A posted message is handled
+// at once, as if its program were idle.
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL IsWindow(HWND window);
+// Recorded (hostwin::ActivatedKeyboardLayouts); answers the layout before.
+HKL ActivateKeyboardLayout(HKL layout, UINT flags);
+
 #endif

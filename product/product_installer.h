@@ -1,0 +1,21 @@
+// The product's installer: the engine with the machine's real directories,
+// the source directory kept for the script, and copy failures on files that
+// Windows holds open (layouts, code pages, TrueType fonts) tolerated.
+#pragma once
+
+#include "install_engine.h"
+
+class ProductInstaller : public InstallEngine {
+  public:
+    // The script is attached when the run starts. Also makes the
+    // destination prompt propose the previously stored directory.
+    explicit ProductInstaller(HINSTANCE instance);
+    ~ProductInstaller();
+
+    ResultCode AfterCopy() override;
+    ResultCode FileError(ResultCode code, FileEntry* file) override;
+    ResultCode PathAdded(PathEntry* path) override;
+};
+
+// Whether a copy failure on this target is skipped without a word.
+bool IsToleratedTarget(const char* targetName);
