@@ -1,5 +1,7 @@
 #include "machine_report.h"
 
+#include "platform/host.h"
+
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
@@ -189,4 +191,12 @@ int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, st
         ++lines;
     }
     return lines;
+}
+
+void PrintProgramGroups(std::ostream& out) {
+    for (const hostwin::ProgmanGroup& group : hostwin::ProgmanGroups()) {
+        out << "Program group \"" << group.name << "\":\n";
+        for (const hostwin::ProgmanItem& item : group.items)
+            out << "  " << item.title << " = " << item.commandLine << "\n";
+    }
 }

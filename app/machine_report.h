@@ -26,3 +26,6 @@ MachineSnapshot TakeSnapshot(const std::string& folder);
 
 // Prints the differences under headings; answers the number of lines printed.
 int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, std::ostream& out);
+
+// The Program Manager groups of the mounted machine with their items.
+void PrintProgramGroups(std::ostream& out);

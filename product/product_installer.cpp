@@ -2,6 +2,7 @@
 
 #include "fonts.h"
 #include "messages.h"
+#include "product_script.h"
 #include "product_state.h"
 #include "setup_state.h"
 
@@ -46,6 +47,9 @@ ProductInstaller::ProductInstaller(HINSTANCE instance) : InstallEngine(instance,
 
 ProductInstaller::~ProductInstaller() {
     SetDefaultProgramDirHook(nullptr);
+    if (Script() == productScript_)
+        SetScript(nullptr);
+    delete productScript_;
 }
 
 ResultCode ProductInstaller::PathAdded(PathEntry* path) {

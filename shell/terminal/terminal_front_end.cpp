@@ -280,7 +280,9 @@ int TerminalFrontEnd::Unattended(const DialogTemplate& t, DialogState& state, Di
                                           : answer("Source", "Directory");
         if (typed)
             state.SetText(103, value.c_str());
-        result = 1;
+        // Only the destination prompt may be cancelled from an answer file.
+        result = state.messageId == 6 && answer("Destination", "Result") ? std::atoi(value.c_str())
+                                                                          : 1;
     } else if (t.Find(2) && state.messageId != 0) { // a question
         if (answer("Questions", std::to_string(state.messageId)))
             result = std::atoi(value.c_str());
@@ -301,9 +303,11 @@ void TerminalFrontEnd::Record(const DialogState& state, int result) {
             record_->Set("Options", box.name, state.Check(box.control) == 1 ? "1" : "0");
         record_->Set("Options", "Result", r);
     } else if (state.HasText(103)) {
-        if (state.messageId == 6)
+        if (state.messageId == 6) {
             record_->Set("Destination", "Directory", state.Text(103));
-        else
+            if (result == 2)
+                record_->Set("Destination", "Result", r);
+        } else
             record_->Set("Source", state.argument[0] ? state.argument : "Directory",
                          state.Text(103));
     } else if (state.messageId != 0 && state.defaultButton != 0) {
@@ -394,9 +398,20 @@ bool TerminalFrontEnd::UpdateProgress(HWND, int percent) {
         barOnLine_ = true;
     }
     lastPercent_ = percent;
-    if (!TakeInterrupt())
+    if (!TakeInterrupt() && !AnsweredCancel(percent))
         return false;
     EndBarLine();
+    return true;
+}
+
+// [Progress] CancelAt=N: Cancel once, when the bar first reaches N %.
+bool TerminalFrontEnd::AnsweredCancel(int percent) {
+    std::string value;
+    if (!answers_ || progressCancelled_ || !answers_->Get("Progress", "CancelAt", &value) ||
+        percent < std::atoi(value.c_str()))
+        return false;
+    progressCancelled_ = true;
+    out_ << "[Progress] Cancel at " << percent << " %\n";
     return true;
 }
 

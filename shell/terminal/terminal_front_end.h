@@ -48,6 +48,7 @@ class TerminalFrontEnd : public DialogFrontEnd {
     int DefaultButton(const DialogTemplate& t, const DialogState& state) const;
     bool ReadLine(std::string* line);
     void EndBarLine();
+    bool AnsweredCancel(int percent);
 
     std::istream& in_;
     std::ostream& out_;
@@ -56,6 +57,7 @@ class TerminalFrontEnd : public DialogFrontEnd {
     bool redraw_;
     bool barOnLine_ = false;
     int lastPercent_ = -1;
+    bool progressCancelled_ = false;
     std::map<std::string, int> repeats_;
     LoopHandler onLoop_;
 };

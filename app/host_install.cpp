@@ -1,0 +1,70 @@
+#include "host_install.h"
+
+#include "language.h"
+#include "product_installer.h"
+#include "product_state.h"
+#include "shell_ui.h"
+
+#include "platform/host.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Every run starts as a fresh process would.
+void ResetProductState() {
+    SetupOptions = {};
+    DestinationDir[0] = 0;
+    SourceDir[0] = 0;
+    SharedDir[0] = 0;
+    FontExtension[0] = 0;
+    AutoNumber = 1;
+}
+
+} // namespace
+
+bool MountSourceDrive(const std::string& source, std::string* error) {
+    char* absolute = realpath(source.c_str(), nullptr);
+    struct stat st;
+    if (!absolute || stat(absolute, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *error = "no such source folder: " + source;
+        free(absolute);
+        return false;
+    }
+    std::string drive = hostwin::MachineFolder() + "/drive_d";
+    struct stat existing;
+    if (lstat(drive.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
+        *error = drive + " exists and is not a link to a source folder";
+        free(absolute);
+        return false;
+    }
+    unlink(drive.c_str());
+    bool linked = symlink(absolute, drive.c_str()) == 0;
+    if (!linked)
+        *error = "cannot link " + drive + ": " + std::strerror(errno);
+    free(absolute);
+    return linked;
+}
+
+SetupOutcome RunSetup(DialogFrontEnd* frontEnd) {
+    ResetProductState();
+    hostwin::SetModuleFileName("D:\\DISK1\\SETUP.EXE");
+    SetFrontEnd(frontEnd);
+    SetModuleInstance(GetModuleHandleA(nullptr));
+    ShellUi ui;
+    SetupOutcome outcome;
+    {
+        ProductInstaller installer(ModuleInstance());
+        installer.SetUi(&ui);
+        outcome.result = installer.Finish(installer.Run());
+        outcome.restart = installer.RestartRequested();
+    }
+    SetFrontEnd(nullptr);
+    // As the main window does once it is gone.
+    if (outcome.restart)
+        ExitWindowsEx(EWX_REBOOT, 0);
+    return outcome;
+}
