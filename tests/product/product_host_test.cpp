@@ -1,0 +1,180 @@
+// Host-only cases of the product layer: failures the emulated machine can
+// force (a write that fills the disk, a create that fails), the setup
+// program's own path, a Windows folder at a drive's root, and what the
+// windows of other programs received and how often they were looked for.
+#include "product/product_machine.h"
+
+#include "fonts.h"
+#include "keyboard.h"
+#include "language.h"
+#include "messages.h"
+#include "product_installer.h"
+#include "product_script.h"
+#include "product_state.h"
+#include "support/scripted_front_end.h"
+#include "support/scripted_ui.h"
+#include "support/test_script.h"
+
+#include "platform/host.h"
+
+#include <gtest/gtest.h>
+#include <cstring>
+
+namespace {
+
+struct HostInstaller : ::testing::Test {
+    ProductMachine m;
+    ScriptedUi engineUi;
+    ScriptedFrontEnd dialogs;
+    std::string text;
+
+    void SetUp() override {
+        SetModuleInstance(GetModuleHandleA(nullptr));
+        SetLanguageCode(LanguageEnglish);
+        SetFrontEnd(&dialogs);
+        SharedDir[0] = 0;
+        ASSERT_TRUE(Scratch::MakeDir("C:\\SETUP"));
+        ASSERT_TRUE(Scratch::MakeDir("C:\\TARGET"));
+        hostwin::SetModuleFileName("C:\\SETUP\\SETUP.EXE");
+    }
+    void TearDown() override {
+        SetFrontEnd(nullptr);
+        SetLanguageCode(LanguageBulgarian);
+    }
+    ResultCode Run(const std::string& files, ProductInstaller* installer = nullptr) {
+        text = "Paths:~Disk 1=A:\\\r\n:TGT=C:\\TARGET\\\r\n" + files + "\r\nEnd:";
+        ProductScript script(text.data(), unsigned(text.size()));
+        ProductInstaller own(nullptr);
+        ProductInstaller* engine = installer ? installer : &own;
+        engine->SetUi(&engineUi);
+        engine->SetScript(&script);
+        ResultCode r = engine->Run();
+        engine->Paths().Clear();
+        engine->Files().Clear();
+        engine->Deletes().Clear();
+        return r;
+    }
+};
+
+TEST_F(HostInstaller, AHalfWrittenLayoutOrFontIsDeletedBeforeItIsSkipped) {
+    // Writes carry no path: the rules count every write of the run.
+    std::string big = TestBytes(5000);
+    for (const char* f : {"arvu.ttf", "cp.nls", "b.txt"})
+        ASSERT_TRUE(Scratch::WriteFile(std::string("C:\\SETUP\\") + f, big));
+    hostwin::AddFault({hostwin::FaultOp::Write, 2, "", hostwin::FaultKind::ShortWrite});
+    EXPECT_EQ(Run("Files:|~Disk 1|arvu.ttf,|TGT|arvu.ttf\r\n:|~Disk 1|b.txt,|TGT|b.txt"), Ok);
+    EXPECT_EQ(hostwin::TriggeredFaults().size(), 1u);
+    EXPECT_FALSE(Scratch::Exists("C:\\TARGET\\arvu.ttf")) << "no truncated font is left";
+    EXPECT_EQ(Scratch::ReadFile("C:\\TARGET\\b.txt"), big) << "the run went on";
+
+    hostwin::ClearFaults();
+    ASSERT_TRUE(Scratch::WriteFile("C:\\TARGET\\cp.nls", "the old code page"));
+    hostwin::AddFault({hostwin::FaultOp::Write, 1, "", hostwin::FaultKind::ShortWrite});
+    EXPECT_EQ(Run("Files:|~Disk 1|cp.nls,|TGT|cp.nls"), Ok);
+    EXPECT_EQ(hostwin::TriggeredFaults().size(), 1u);
+    EXPECT_FALSE(Scratch::Exists("C:\\TARGET\\cp.nls")) << "emptied by the create, then cut";
+    EXPECT_TRUE(dialogs.log.empty());
+}
+
+TEST_F(HostInstaller, ACreateFailureOnALayoutIsSkippedAndTheOldFileStays) {
+    ASSERT_TRUE(Scratch::WriteFile("C:\\SETUP\\us.kbd", "new layout"));
+    ASSERT_TRUE(Scratch::WriteFile("C:\\TARGET\\us.kbd", "layout in use"));
+    hostwin::AddFault({hostwin::FaultOp::Create, 1, "US.KBD"});
+    EXPECT_EQ(Run("Files:|~Disk 1|us.kbd,|TGT|us.kbd"), Ok);
+    EXPECT_EQ(Scratch::ReadFile("C:\\TARGET\\us.kbd"), "layout in use");
+    EXPECT_TRUE(dialogs.log.empty());
+}
+
+TEST_F(HostInstaller, AWriteFailureOnAProgramFileAbortsWithBothMessages) {
+    ASSERT_TRUE(Scratch::WriteFile("C:\\SETUP\\bvsc.dl_", TestBytes(3000)));
+    hostwin::AddFault({hostwin::FaultOp::Write, 1, "", hostwin::FaultKind::ShortWrite});
+    EXPECT_EQ(Run("Files:|~Disk 1|bvsc.dl_,|TGT|bvsc.dll"), Abort);
+    ASSERT_EQ(dialogs.log.size(), 2u);
+    EXPECT_NE(dialogs.log[0].find("Can't copy the file bvsc.dll to the directory:\n C:\\TARGET\\"),
+              std::string::npos);
+    EXPECT_NE(dialogs.log[1].find("Close all opened programs"), std::string::npos);
+}
+
+TEST_F(HostInstaller, TheFirstDiskIsTheFolderOfTheSetupProgram) {
+    const struct {
+        const char* module;
+        const char* disk;
+    } cases[] = {{"C:\\setup\\disk1\\SETUP.EXE", "C:\\SETUP\\DISK1\\"},
+                 {"A:\\SETUP.EXE", "A:\\"},
+                 {"SETUP.EXE", "\\"},
+                 {"", "D:\\FROM SCRIPT\\"}}; // no name: the script's value stays
+    for (const auto& c : cases) {
+        hostwin::SetModuleFileName(c.module);
+        ProductInstaller installer(nullptr);
+        PathEntry disk(&installer.Paths(), "~disk 1", "D:\\FROM SCRIPT\\");
+        EXPECT_EQ(installer.PathAdded(&disk), Ok);
+        EXPECT_STREQ(disk.Directory(), c.disk) << c.module;
+    }
+}
+
+TEST(ProductHost, AWindowsFolderAtTheRootGetsNoSecondBackslash) {
+    ProductMachine m;
+    hostwin::SetWindowsDirectory("C:\\");
+    char dir[MAX_PATH];
+    FontsDirectory(dir, sizeof dir);
+    EXPECT_STREQ(dir, "C:\\FONTS");
+    EXPECT_EQ(DefaultProgramDir(dir, 1), 1);
+    EXPECT_STREQ(dir, "C:\\VELMOR");
+    ASSERT_TRUE(Scratch::MakeDir("C:\\FONTS"));
+    ASSERT_TRUE(Scratch::WriteFile("C:\\FONTS\\x.001", ""));
+    ChooseFontExtension();
+    EXPECT_STREQ(FontExtension, "002");
+    hostwin::SetWindowsDirectory("");
+    FontsDirectory(dir, sizeof dir);
+    EXPECT_STREQ(dir, "C:\\WINDOWS\\FONTS");
+    FontExtension[0] = 0;
+}
+
+TEST(ProductHost, RunningVersionsAreSentTheirMessageSynchronouslyOldestFirst) {
+    ProductMachine m;
+    hostwin::AddWindow("Brivanta 3.2 Main Window");
+    hostwin::AddWindow("Brivanta 3.0 Main Window");
+    unsigned before = hostwin::FindWindowCount();
+    NotifyRunningVersions();
+    EXPECT_EQ(hostwin::FindWindowCount() - before, 3u);
+    const auto& sent = hostwin::WindowMessages();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].className, "Brivanta 3.0 Main Window");
+    EXPECT_EQ(sent[1].className, "Brivanta 3.2 Main Window");
+    for (const auto& s : sent) {
+        EXPECT_FALSE(s.posted);
+        EXPECT_EQ(s.message, 1025u);
+        EXPECT_EQ(s.wParam, 101u);
+    }
+}
+
+TEST(ProductHost, AnIndicatorThatStaysIsLookedForAThousandTimesAndTheRestGoesOn) {
+    ProductMachine m;
+    std::string program = SystemDir() + "internat.exe";
+    ASSERT_TRUE(Scratch::WriteFile(program, "indicator"));
+    HWND stubborn = hostwin::AddWindow("Indicator", "", true);
+    unsigned before = hostwin::FindWindowCount();
+    EXPECT_TRUE(DisableLayoutIndicator());
+    EXPECT_EQ(hostwin::FindWindowCount() - before, 1u + 1000u);
+    EXPECT_TRUE(IsWindow(stubborn));
+    EXPECT_TRUE(Scratch::Exists(SystemDir() + "internat.ex$"));
+
+    // A second one that does close is found first, being the newest.
+    HWND closing = hostwin::AddWindow("indicator"); // class names in any case
+    before = hostwin::FindWindowCount();
+    DisableLayoutIndicator();
+    EXPECT_FALSE(IsWindow(closing));
+    EXPECT_TRUE(IsWindow(stubborn));
+    EXPECT_EQ(hostwin::FindWindowCount() - before, 1u + 1000u);
+}
+
+TEST(ProductHost, AClosingIndicatorIsLookedForOnceMore) {
+    ProductMachine m;
+    HWND indicator = hostwin::AddWindow("Indicator");
+    unsigned before = hostwin::FindWindowCount();
+    EXPECT_TRUE(DisableLayoutIndicator()) << "no program file: 1";
+    EXPECT_EQ(hostwin::FindWindowCount() - before, 2u);
+    EXPECT_FALSE(IsWindow(indicator));
+}
+
+} // namespace
