@@ -179,6 +179,12 @@ bool CreateFreshMachine(const std::string& folder, std::string* error) {
     return ok;
 }
 
+void ResetSession() {
+    ResetDde();
+    ResetProgman();
+    ResetShell();
+}
+
 } // namespace
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -324,6 +330,7 @@ bool MountMachine(const std::string& folder, std::string* error) {
     char resolved[4096];
     std::string mounted = realpath(folder.c_str(), resolved) ? resolved : folder;
     DropProfileCache();
+    ResetSession();
     if (!LoadRegistry(mounted, error)) {
         UnmountMachine();
         return false;
@@ -336,6 +343,7 @@ void UnmountMachine() {
     g_folder.clear();
     ResetRegistry();
     DropProfileCache();
+    ResetSession();
 }
 bool IsMounted() { return !g_folder.empty(); }
 const std::string& MachineFolder() { return g_folder; }

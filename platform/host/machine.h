@@ -38,4 +38,13 @@ void ResetRegistry();
 // Forgets the profile file the system keeps cached.
 void DropProfileCache();
 
+// A fresh session of the machine: DDE, Program Manager and shell state.
+void ResetDde();
+void ResetProgman();
+void ResetShell();
+
+// Program Manager carries out the text of one execute transaction: one or
+// more bracketed commands, stopping at the first that fails.
+bool ProgmanExecute(const std::string& text);
+
 } // namespace hostwin
