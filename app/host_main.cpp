@@ -28,22 +28,23 @@ const char kDemoMarker[] = ".brivanta-demo";
 int Usage(const char* error) {
     if (error)
         std::cerr << "brivanta-setup: " << error << "\n";
-    std::cerr << "usage: brivanta-setup [--machine DIR] [--source DIR] [--answers FILE] [--record FILE]\n"
-                 "       brivanta-setup --plan [--machine DIR] [--option NAME=0|1]...\n"
-                 "  without --plan  run the installation, its dialogs in the terminal, then\n"
-                 "                  print what changed, restart the machine when asked and\n"
-                 "                  print what the restart did\n"
-                 "  --machine DIR   the emulated machine (made fresh when DIR does not exist;\n"
-                 "                  default: a fresh demo machine in ./brivanta-demo)\n"
-                 "  --source DIR    the folder holding DISK1, DISK2, DISK3; it becomes drive D:\n"
-                 "                  and setup runs from D:\\DISK1\\ (default: the sample disks)\n"
-                 "  --answers FILE  answer the dialogs from FILE (INI text), printing one\n"
-                 "                  line per dialog; also the way without a terminal\n"
-                 "  --record FILE   write the answers given interactively to FILE\n"
-                 "  --plan          print what the installation would do, changing nothing\n"
-                 "                  (default: a fresh machine in a temporary folder)\n"
-                 "  --option N=V    set an installation option for --plan; N is one of:\n"
-                 "                  ";
+    std::cerr
+        << "usage: brivanta-setup [--machine DIR] [--source DIR] [--answers FILE] [--record FILE]\n"
+           "       brivanta-setup --plan [--machine DIR] [--option NAME=0|1]...\n"
+           "  without --plan  run the installation, its dialogs in the terminal, then\n"
+           "                  print what changed, restart the machine when asked and\n"
+           "                  print what the restart did\n"
+           "  --machine DIR   the emulated machine (made fresh when DIR does not exist;\n"
+           "                  default: a fresh demo machine in ./brivanta-demo)\n"
+           "  --source DIR    the folder holding DISK1, DISK2, DISK3; it becomes drive D:\n"
+           "                  and setup runs from D:\\DISK1\\ (default: the sample disks)\n"
+           "  --answers FILE  answer the dialogs from FILE (INI text), printing one\n"
+           "                  line per dialog; also the way without a terminal\n"
+           "  --record FILE   write the answers given interactively to FILE\n"
+           "  --plan          print what the installation would do, changing nothing\n"
+           "                  (default: a fresh machine in a temporary folder)\n"
+           "  --option N=V    set an installation option for --plan; N is one of:\n"
+           "                  ";
     for (const char* name : kPlanFlagNames)
         std::cerr << name << " ";
     std::cerr << "\n";

@@ -163,6 +163,34 @@ int PrintDiff(const char* heading, const Map& before, const Map& after, Show sho
     return static_cast<int>(lines.size()) + 1;
 }
 
+// The registry without the keys that `other` lacks too but that hold values
+// here (their values say enough), and with long runs of sibling keys (such
+// as a table of keyboard layouts) shown as a count.
+std::map<std::string, std::string> Condensed(const std::map<std::string, std::string>& registry,
+                                             const std::map<std::string, std::string>& other) {
+    std::map<std::string, std::string> result;
+    std::map<std::string, int> siblings;
+    for (const auto& [id, value] : registry) {
+        bool isKey = value.empty() && id.back() != '"' && id.back() != '@';
+        auto next = registry.upper_bound(id);
+        bool hasChildren =
+            next != registry.end() && next->first.compare(0, id.size() + 1, id + "\\") == 0;
+        if (isKey && hasChildren && other.find(id) == other.end())
+            continue;
+        std::string key = isKey ? id : id.substr(0, id.rfind('\\', id.rfind('"') - 1));
+        std::string parent = key.substr(0, key.rfind('\\'));
+        auto same = other.find(id);
+        bool changed = same == other.end() || same->second != value;
+        if (changed && ++siblings[parent] > 12)
+            continue;
+        result[id] = value;
+    }
+    for (const auto& [parent, count] : siblings)
+        if (count > 12)
+            result[parent + "\\ (" + std::to_string(count - 12) + " more values and keys)"] = "...";
+    return result;
+}
+
 } // namespace
 
 MachineSnapshot TakeSnapshot(const std::string& folder) {
@@ -184,9 +212,10 @@ int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, st
     };
     auto iniLine = [](const std::string&, const std::string& text) { return text; };
     int lines = PrintDiff("Files", before.files, after.files, fileLine, out);
-    lines += PrintDiff("Registry", before.registry, after.registry, regLine, out);
+    lines += PrintDiff("Registry", Condensed(before.registry, after.registry),
+                       Condensed(after.registry, before.registry), regLine, out);
     lines += PrintDiff("INI entries", before.iniEntries, after.iniEntries, iniLine, out);
-    if (before.renames != after.renames) {
+    if (before.renames != after.renames && !after.renames.empty()) {
         out << "Renames scheduled in C:\\WINDOWS\\WININIT.INI:\n" << after.renames;
         ++lines;
     }

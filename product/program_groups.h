@@ -4,6 +4,8 @@
 
 #include "install_engine.h"
 
+#include <cstddef>
+
 // The item's command line: the directory and name of the Files entry whose
 // target is brivanta.exe; false (and "") when there is none.
 bool ProductCommandLine(const InstallEngine& engine, char* output, size_t size);

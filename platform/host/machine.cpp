@@ -179,6 +179,12 @@ bool CreateFreshMachine(const std::string& folder, std::string* error) {
     return ok;
 }
 
+void ResetSession() {
+    ResetDde();
+    ResetProgman();
+    ResetShell();
+}
+
 } // namespace
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -325,6 +331,7 @@ bool MountMachine(const std::string& folder, std::string* error) {
     std::string mounted = realpath(folder.c_str(), resolved) ? resolved : folder;
     DropProfileCache();
     ResetWindows();
+    ResetSession();
     if (!LoadRegistry(mounted, error)) {
         UnmountMachine();
         return false;
@@ -338,6 +345,7 @@ void UnmountMachine() {
     ResetRegistry();
     DropProfileCache();
     ResetWindows();
+    ResetSession();
 }
 bool IsMounted() { return !g_folder.empty(); }
 const std::string& MachineFolder() { return g_folder; }

@@ -41,4 +41,13 @@ void DropProfileCache();
 // What GetWindowsDirectoryA reports (see SetWindowsDirectory).
 const std::string& WindowsDirectory();
 
+// A fresh session of the machine: DDE, Program Manager and shell state.
+void ResetDde();
+void ResetProgman();
+void ResetShell();
+
+// Program Manager carries out the text of one execute transaction: one or
+// more bracketed commands, stopping at the first that fails.
+bool ProgmanExecute(const std::string& text);
+
 } // namespace hostwin

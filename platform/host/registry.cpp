@@ -121,8 +121,10 @@ bool Save() {
     if (!f)
         return false;
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    // Replaced by rename, so readers see the old store or the new one. Not
+    // synced: the emulation models failed calls, not power cuts, and a sync
+    // on every registry write made one installation take seconds.
     ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
     if (ok && std::rename(temp.c_str(), g_storePath.c_str()) == 0)
         return true;

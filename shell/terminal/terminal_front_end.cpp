@@ -281,8 +281,8 @@ int TerminalFrontEnd::Unattended(const DialogTemplate& t, DialogState& state, Di
         if (typed)
             state.SetText(103, value.c_str());
         // Only the destination prompt may be cancelled from an answer file.
-        result = state.messageId == 6 && answer("Destination", "Result") ? std::atoi(value.c_str())
-                                                                          : 1;
+        result =
+            state.messageId == 6 && answer("Destination", "Result") ? std::atoi(value.c_str()) : 1;
     } else if (t.Find(2) && state.messageId != 0) { // a question
         if (answer("Questions", std::to_string(state.messageId)))
             result = std::atoi(value.c_str());

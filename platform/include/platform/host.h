@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+struct HWND__;
+
 namespace hostwin {
 
 // Mounts the machine kept in `folder`; a folder that does not exist (or holds
@@ -116,6 +118,79 @@ void ResetWindows();
 // for a machine installed elsewhere, such as the root of a drive. Nothing
 // else follows it: the profile calls keep using C:\WINDOWS.
 void SetWindowsDirectory(const char* dosPath);
+
+// ---- Program Manager, shell start, restart, version, window texts ----------
+// Mounting or unmounting a machine starts a fresh session: no DDE instances,
+// nothing recorded, Program Manager answering, Windows 98 reported.
+
+// The built-in Program Manager answers DDE service and topic "PROGMAN" with
+// CreateGroup, ShowGroup, AddItem, ReplaceItem, DeleteItem and Reload. Its
+// groups live in the machine folder, one text file per group in progman/:
+// the first line "[group name]", then one "title=command line" per item.
+struct ProgmanItem {
+    std::string title;
+    std::string commandLine;
+};
+struct ProgmanGroup {
+    std::string name;
+    std::vector<ProgmanItem> items;
+};
+// Every group of the machine, ordered by name.
+std::vector<ProgmanGroup> ProgmanGroups();
+// Not answering: every DdeConnect fails, as when Program Manager is not running.
+void SetProgmanAnswering(bool answering);
+// Every execute transaction Program Manager received, as sent, and whether
+// it was carried out.
+struct ProgmanCommand {
+    std::string text;
+    bool done;
+};
+const std::vector<ProgmanCommand>& ProgmanCommands();
+void ClearProgmanCommands();
+// DdeInitializeA fails while this is off (no DDE management library).
+void SetDdeAvailable(bool available);
+// DDE objects still alive: instances, conversations, string handles.
+unsigned DdeInstanceCount();
+unsigned DdeConversationCount();
+unsigned DdeStringHandleCount();
+
+// What ShellExecuteA was asked to start, in order.
+struct ShellStart {
+    std::string operation; // "" for none
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    int show;
+    bool started; // false: the file was not found
+};
+const std::vector<ShellStart>& ShellStarts();
+
+// Set by ExitWindowsEx with EWX_REBOOT; RestartMachine clears it.
+bool RestartRequested();
+// The flags of every ExitWindowsEx call.
+const std::vector<unsigned>& ExitWindowsCalls();
+
+// One line of WININIT.INI's [rename] section as the restart carried it out.
+struct RenameStep {
+    std::string target; // the key: the name the file gets, or NUL
+    std::string source; // the value: the file moved there or deleted
+    bool deleted;       // a NUL line
+    bool done;          // false: the file or its new place was not there
+};
+// Restarts Windows: carries out C:\WINDOWS\WININIT.INI's [rename] lines in
+// file order the way Windows 95/98 does at start-up (key NUL in any case
+// deletes the file; any other key, a relative one taken in the Windows
+// directory, receives the file and replaces what was there), then renames
+// WININIT.INI to WININIT.BAK. Answers the lines in order.
+std::vector<RenameStep> RestartMachine();
+
+// GetVersionExA reports Windows NT (platform 2) instead of Windows 98.
+void SetWindowsNT(bool nt);
+
+// The last text SetWindowTextA gave a window ("" for none), and the last
+// window BringWindowToTop was asked for.
+std::string WindowText(HWND__* window);
+HWND__* LastWindowBroughtToTop();
 
 } // namespace hostwin
 

@@ -15,6 +15,9 @@
 #undef DeleteFile
 #undef CopyFile
 #undef MoveFile
+// Left out by WIN32_LEAN_AND_MEAN: the DDE management library and the shell.
+#include <ddeml.h>
+#include <shellapi.h>
 #else
 
 #include <cstdint>
@@ -263,5 +266,75 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL IsWindow(HWND window);
 // Recorded (hostwin::ActivatedKeyboardLayouts); answers the layout before.
 HKL ActivateKeyboardLayout(HKL layout, UINT flags);
+
+// ---- DDE management library, shell start and restart, version, window text
+// (the host answers DDE as a built-in Program Manager, service and topic
+// "PROGMAN"; see platform/host.h).
+
+typedef uintptr_t ULONG_PTR;
+struct HCONV__;
+typedef HCONV__* HCONV;
+struct HSZ__;
+typedef HSZ__* HSZ;
+struct HDDEDATA__;
+typedef HDDEDATA__* HDDEDATA;
+struct CONVCONTEXT;
+typedef CONVCONTEXT* PCONVCONTEXT;
+#define CALLBACK
+typedef HDDEDATA (*PFNCALLBACK)(UINT type, UINT format, HCONV conversation, HSZ topic, HSZ item,
+                                HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+
+#define APPCMD_CLIENTONLY 0x00000010L
+#define CP_WINANSI 1004
+#define CF_TEXT 1
+#define XTYP_EXECUTE 0x4050
+#define DDE_FACK 0x8000
+#define DDE_FNOTPROCESSED 0x0000
+#define DMLERR_NO_ERROR 0
+#define DMLERR_DLL_NOT_INITIALIZED 0x4003
+#define DMLERR_INVALIDPARAMETER 0x4006
+#define DMLERR_NOTPROCESSED 0x4009
+#define DMLERR_NO_CONV_ESTABLISHED 0x400a
+
+UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command, DWORD reserved);
+BOOL DdeUninitialize(DWORD instance);
+HSZ DdeCreateStringHandleA(DWORD instance, LPCSTR text, int codePage);
+BOOL DdeFreeStringHandle(DWORD instance, HSZ string);
+HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context);
+BOOL DdeDisconnect(HCONV conversation);
+HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item, UINT format,
+                              UINT type, DWORD timeout, LPDWORD result);
+UINT DdeGetLastError(DWORD instance);
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define SE_ERR_FNF 2
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR operation, LPCSTR file, LPCSTR parameters,
+                        LPCSTR directory, int show);
+
+#define EWX_LOGOFF 0
+#define EWX_SHUTDOWN 1
+#define EWX_REBOOT 2
+#define EWX_FORCE 4
+#define EWX_POWEROFF 8
+BOOL ExitWindowsEx(UINT flags, DWORD reason);
+
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+};
+typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
+BOOL GetVersionExA(LPOSVERSIONINFOA info);
+
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+BOOL BringWindowToTop(HWND window);
 
 #endif
