@@ -30,6 +30,8 @@ class PlanEngine : public ProductInstaller {
         SetScript(script);
     }
 
+    // The options come from the command line, not from the dialogs.
+    ResultCode Initialize() override { return Ok; }
     ResultCode BeforeCopy() override { return Ok; }
     ResultCode FileDone(FileEntry*, unsigned) override { return Ok; }
     ResultCode LocateDisk(PathEntry* disk, PathEntry* previous, bool first) override {

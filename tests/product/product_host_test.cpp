@@ -22,6 +22,14 @@
 
 namespace {
 
+// The product's copy hooks over the test's script, without the dialogs that
+// open a real run.
+class CopyingInstaller : public ProductInstaller {
+  public:
+    CopyingInstaller() : ProductInstaller(nullptr) {}
+    ResultCode Initialize() override { return Ok; }
+};
+
 struct HostInstaller : ::testing::Test {
     ProductMachine m;
     ScriptedUi engineUi;
@@ -44,7 +52,7 @@ struct HostInstaller : ::testing::Test {
     ResultCode Run(const std::string& files, ProductInstaller* installer = nullptr) {
         text = "Paths:~Disk 1=A:\\\r\n:TGT=C:\\TARGET\\\r\n" + files + "\r\nEnd:";
         ProductScript script(text.data(), unsigned(text.size()));
-        ProductInstaller own(nullptr);
+        CopyingInstaller own;
         ProductInstaller* engine = installer ? installer : &own;
         engine->SetUi(&engineUi);
         engine->SetScript(&script);

@@ -212,6 +212,8 @@ class TestInstaller : public ProductInstaller {
     std::vector<std::string> deleted;
 
     TestInstaller() : ProductInstaller(nullptr) {}
+    // The script is the test's, and no dialog opens the run.
+    ResultCode Initialize() override { return Ok; }
     ResultCode LocateDisk(PathEntry* disk, PathEntry* previous, bool first) override {
         if (first && !firstDisk.empty()) {
             disk->SetDirectory(firstDisk.c_str());

@@ -199,8 +199,8 @@ TEST_F(Terminal, ProgressIsABarRedrawnInPlaceAndCtrlCIsItsCancel) {
     EXPECT_EQ(CloseProgressWindow(), 0);
 }
 
-// The host program itself, unattended, on a fresh machine whose floppy
-// holds `floppy` (paths below drive_a, made with their folders).
+// The host program itself, unattended, on a fresh machine, installing from
+// a first disk that holds `floppy` (paths below DISK1, made with their folders).
 std::string RunSetup(const std::string& answers, int* status,
                      const std::vector<std::string>& floppy = {}) {
     char dir[] = "/tmp/brivanta-run-XXXXXX";
@@ -209,12 +209,13 @@ std::string RunSetup(const std::string& answers, int* status,
     std::string d = dir;
     std::ofstream(d + "/answers.ini") << answers;
     for (const std::string& f : floppy) {
-        std::string path = d + "/machine/drive_a/" + f;
+        std::string path = d + "/source/DISK1/" + f;
         std::system(("mkdir -p '" + path.substr(0, path.rfind('/')) + "'").c_str());
         std::ofstream(path) << "contents of " << f;
     }
-    std::string command = std::string(BRIVANTA_SETUP) + " --machine " + d + "/machine --answers " +
-                          d + "/answers.ini 2>&1 </dev/null";
+    std::system(("mkdir -p '" + d + "/source/DISK1'").c_str());
+    std::string command = std::string(BRIVANTA_SETUP) + " --machine " + d + "/machine --source " +
+                          d + "/source --answers " + d + "/answers.ini 2>&1 </dev/null";
     FILE* p = popen(command.c_str(), "r");
     std::string output;
     char chunk[512];
@@ -250,9 +251,11 @@ TEST(SetupProgram, RunsUnattendedFromAnAnswerFile) {
     EXPECT_EQ(status, 3) << out;
     EXPECT_NE(out.find("brivanta-setup: the answers repeat this dialog without end"),
               std::string::npos);
+    // A confirmed abort finishes silently.
     out = RunSetup("[Welcome]\nResult=2\n[Questions]\n3=1\n", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(out.find("Installation result: 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Installation result: 0\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Installation was successful!"), std::string::npos) << out;
     out = RunSetup("[Welcome]\nResult\n", &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("line 2: Result"), std::string::npos) << out;
