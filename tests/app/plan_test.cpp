@@ -67,4 +67,32 @@ TEST(Plan, OptionsSwitchTheirLinesOff) {
               "copy C:\\SETUP\\DISK2\\Fonts\\c8514fix.fo_ -> C:\\WINDOWS\\FONTS\\8514fix.001");
 }
 
+// The machine's state decides: the stored destination, the shared folder of
+// velmor.ini and the font files already there.
+TEST(Plan, ThePreviewFollowsTheMachineThroughTheProductsVariables) {
+    Scratch s;
+    hostwin::SetModuleFileName("A:\\SETUP.EXE");
+    ASSERT_TRUE(Scratch::WriteFile("C:\\WINDOWS\\VELMOR.INI",
+                                   "[Global]\r\nVelmorDir=C:\\Velmor\\Shared\r\n"));
+    ASSERT_TRUE(Scratch::WriteFile("C:\\WINDOWS\\FONTS\\vgasys.001", "an earlier copy"));
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmor\\Brivanta\\3.2", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char dir[] = "d:\\apps\\bv";
+    RegSetValueExA(key, "Program dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir), sizeof dir);
+    RegCloseKey(key);
+    std::ostringstream out;
+    ASSERT_EQ(PrintPlan(PlanOptions(), out), 0) << out.str();
+    std::string text = out.str();
+    auto paths = Lines(text, "path ");
+    ASSERT_EQ(paths.size(), 7u);
+    EXPECT_EQ(paths[3], "path BV_DIR = D:\\APPS\\BV\\");
+    EXPECT_EQ(paths[4], "path OLD_DIR = C:\\VELMOR\\SHARED\\");
+    EXPECT_NE(text.find("-> C:\\WINDOWS\\FONTS\\vgasys.002\n"), std::string::npos) << text;
+    EXPECT_EQ(Lines(text, "delete "),
+              std::vector<std::string>{"delete C:\\VELMOR\\SHARED\\bvpanel.exe"});
+    EXPECT_TRUE(Scratch::Exists("C:\\WINDOWS\\FONTS\\vgasys.001")) << "nothing changed";
+}
+
 } // namespace

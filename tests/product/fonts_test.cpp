@@ -95,6 +95,8 @@ struct Replacement : Fonts {
         m.PutFile(winInit, "[rename]\r\nC:\\BTEST\\KEEP.TXT=C:\\BTEST\\KEEP.NEW\r\n"
                            "[other]\r\nNULL=C:\\BTEST\\OTHER.TXT\r\n");
         m.MakeKey(kTestRenameFilesKey);
+        for (const FontSubstitute& f : kFontSubstituteTable)
+            m.PutWinIniValue("FontSubstitutes", f.key, nullptr);
     }
     // The rename lines of the system fonts, in table order.
     std::vector<std::string> ExpectedRenames(const std::string& extension) const {

@@ -35,7 +35,6 @@ struct Keyboard : ::testing::Test {
     ProductMachine m;
     ScriptedFrontEnd ui;
     std::string systemIni = WindowsDir() + "SYSTEM.INI";
-    std::string winIni = WindowsDir() + "WIN.INI";
     std::string program = SystemDir() + "internat.exe";
     std::string disabled = SystemDir() + "internat.ex$";
 
@@ -50,7 +49,7 @@ struct Keyboard : ::testing::Test {
         m.RemoveValue(kTestRunKey, "internat.exe");
         m.PutFile(systemIni, "[boot]\r\nshell=Explorer.exe\r\nkeyboard.drv=keyboard.drv\r\n"
                              "[keyboard]\r\nkeyboard.drv=KBDBRIV2.DRV\r\n");
-        m.PutFile(winIni, "[windows]\r\nload=\r\nrun=\r\n");
+        m.PutWinIniValue("windows", "load", "");
     }
     void TearDown() override {
         SetFrontEnd(nullptr);
@@ -67,7 +66,7 @@ struct Keyboard : ::testing::Test {
 TEST_F(Keyboard, TheEarlierDriverIsStarredInBootOnlyAndTheWholeLoadLineEmptied) {
     m.PutFile(systemIni, "[boot]\r\nshell=Explorer.exe\r\nkeyboard.drv=KBDBRIV2.DRV\r\n"
                          "[keyboard]\r\nkeyboard.drv=KBDBRIV2.DRV\r\n");
-    m.PutFile(winIni, "[windows]\r\nload=go_bvpan.exe\r\nrun=\r\n");
+    m.PutWinIniValue("windows", "load", "go_bvpan.exe");
     EXPECT_TRUE(EarlierKeyboardSetupPresent());
     SetUpKeyboard(nullptr);
     EXPECT_EQ(Lines(systemIni), (std::vector<std::string>{
@@ -81,7 +80,7 @@ TEST_F(Keyboard, TheEarlierDriverIsStarredInBootOnlyAndTheWholeLoadLineEmptied) 
 }
 
 TEST_F(Keyboard, ALoadLineNamingOtherProgramsTooIsLeftAlone) {
-    m.PutFile(winIni, "[windows]\r\nload=go_bvpan.exe other.exe\r\n");
+    m.PutWinIniValue("windows", "load", "go_bvpan.exe other.exe");
     EXPECT_FALSE(EarlierKeyboardSetupPresent());
     EXPECT_EQ(RemoveEarlierKeyboardSetup(), 1);
     char value[64];
@@ -89,7 +88,7 @@ TEST_F(Keyboard, ALoadLineNamingOtherProgramsTooIsLeftAlone) {
     EXPECT_STREQ(value, "go_bvpan.exe other.exe");
 
     // Only the load line matches: the SYSTEM.INI driver stays as it is.
-    m.PutFile(winIni, "[windows]\r\nload=GO_BVPAN.EXE\r\n");
+    m.PutWinIniValue("windows", "load", "GO_BVPAN.EXE");
     std::vector<std::string> before = Lines(systemIni);
     EXPECT_TRUE(EarlierKeyboardSetupPresent());
     SetUpKeyboard(nullptr);

@@ -31,6 +31,9 @@ ProductMachine::ProductMachine() {
 }
 
 ProductMachine::~ProductMachine() {
+    for (const auto& v : winIni_)
+        WriteProfileStringA(v.first.first.c_str(), v.first.second.c_str(),
+                            v.second.existed ? v.second.text.c_str() : nullptr);
     for (const auto& v : values_) {
         RegKey key(v.first.first.c_str(), RegKey::AccessRead | RegKey::AccessWrite, false);
         if (v.second.existed)
@@ -78,6 +81,19 @@ void ProductMachine::RemoveFile(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path.c_str());
     ForgetIni(path.substr(path.rfind('\\') + 1));
+}
+
+void ProductMachine::PutWinIniValue(const std::string& section, const std::string& key,
+                                    const char* value) {
+    auto id = std::make_pair(section, key);
+    if (!winIni_.count(id)) {
+        char text[256];
+        const char* missing = "\x01missing";
+        GetProfileStringA(section.c_str(), key.c_str(), missing, text, sizeof text);
+        bool existed = std::strcmp(text, missing) != 0;
+        winIni_[id] = SavedValue{existed, existed ? text : ""};
+    }
+    WriteProfileStringA(section.c_str(), key.c_str(), value);
 }
 
 void ProductMachine::SaveValue(const std::string& keyPath, const std::string& name) {

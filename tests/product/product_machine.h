@@ -73,6 +73,9 @@ class ProductMachine {
     void RemoveFile(const std::string& path);
     // Marks a file that the code under test may create, rename or change.
     void Guard(const std::string& path);
+    // Sets a WIN.INI value through the profile calls (Windows NT and Wine
+    // keep some WIN.INI sections in the registry); null deletes the key.
+    void PutWinIniValue(const std::string& section, const std::string& key, const char* value);
     // Sets a text value (making its keys); the old state is put back later.
     void PutValue(const std::string& keyPath, const std::string& name, const std::string& text);
     void RemoveValue(const std::string& keyPath, const std::string& name);
@@ -100,6 +103,7 @@ class ProductMachine {
     Scratch scratch_;
     std::map<std::string, SavedFile> files_;
     std::map<std::pair<std::string, std::string>, SavedValue> values_;
+    std::map<std::pair<std::string, std::string>, SavedValue> winIni_;
     std::vector<std::string> madeKeys_; // to delete afterwards, most recent first
 };
 
