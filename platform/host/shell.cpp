@@ -68,18 +68,21 @@ bool CarryRename(RenameStep* step) {
     return std::rename(source.host.c_str(), target.host.c_str()) == 0;
 }
 
-// The lines of every [rename] section, in file order.
+// The lines of the first [rename] section, in file order (a second one is
+// left alone, as Wine does).
 std::vector<RenameStep> RenameLines(const std::string& hostFile) {
     std::vector<RenameStep> steps;
     std::ifstream in(hostFile, std::ios::binary);
     std::string line;
     bool inRename = false;
+    bool seen = false;
     while (std::getline(in, line)) {
         line = Trim(line);
         if (!line.empty() && line[0] == '[') {
             size_t end = line.find(']');
-            inRename =
-                end != std::string::npos && EqualNoCase(Trim(line.substr(1, end - 1)), "rename");
+            inRename = !seen && end != std::string::npos &&
+                       EqualNoCase(Trim(line.substr(1, end - 1)), "rename");
+            seen = seen || inRename;
             continue;
         }
         size_t eq = line.find('=');

@@ -177,10 +177,12 @@ struct RenameStep {
     bool deleted;       // a NUL line
     bool done;          // false: the file or its new place was not there
 };
-// Restarts Windows: carries out C:\WINDOWS\WININIT.INI's [rename] lines in
-// file order the way Windows 95/98 does at start-up (key NUL in any case
-// deletes the file; any other key, a relative one taken in the Windows
-// directory, receives the file and replaces what was there), then renames
+// Restarts Windows: carries out the lines of the first [rename] section of
+// C:\WINDOWS\WININIT.INI in file order the way Windows 95/98 does at start-up
+// (blanks around key and value dropped, ";" lines skipped; key NUL in any
+// case deletes the file; any other key receives the file and replaces what
+// was there; relative names are taken in the Windows directory, so a key
+// NULL moves the file to C:\WINDOWS\NULL, as under Wine), then renames
 // WININIT.INI to WININIT.BAK. Answers the lines in order.
 std::vector<RenameStep> RestartMachine();
 
