@@ -1,5 +1,6 @@
 #include "interim_installer.h"
 
+#include "engine_ui.h"
 #include "language.h"
 #include "messages.h"
 #include "prompts.h"
@@ -10,6 +11,11 @@ InterimInstaller::InterimInstaller(HINSTANCE instance)
 
 ResultCode InterimInstaller::Initialize() {
     SetLanguageCode(LanguageEnglish);
+    // The window got its title in the base language; the run is in English.
+    LoadMessage(MsgWindowTitle, WindowTitle(), TitleSize);
+#ifdef _WIN32
+    SetWindowTextA(OwnerWindow(), WindowTitle());
+#endif
     ResultCode result = ShowWelcome(OwnerWindow());
     if (result == Ok)
         result = AskDestinationDirectory(OwnerWindow(), true);
