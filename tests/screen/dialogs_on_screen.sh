@@ -39,51 +39,28 @@ mkdir -p "$work" "$out"
 "$tools/wine-prefix.sh" remove "$prefix" >/dev/null 2>&1 || true
 "$tools/wine-prefix.sh" create --desktop "$prefix" 2>/dev/null
 "$tools/wine-desktop.sh" start "$prefix" "$display"
-# The robot runs as the prefix's owner and writes its pictures there.
 shots="$prefix/shots"
-mkdir -p "$shots"
-chown --reference="$prefix" "$shots"
 rm -f "$work"/*.report "$out"/*.png
 echo "prefix and desktop ready after $(($(date +%s) - start)) s"
 
-dos() {
-    echo "Z:$1" | tr / '\\'
-}
-
-# scene NAME WANTED_EXIT PROGRAM [ARGS...]: runs the program on the screen
-# and the robot with NAME.steps beside it; the robot's report is NAME.report.
+# scene NAME EXIT PROGRAM [ARGS...]: the program on the screen, the robot
+# with NAME.steps beside it; the robot's report is NAME.report.
 scene() {
     local name=$1 wanted=$2
     shift 2
-    local code="$work/$name.exit"
-    rm -f "$code"
-    (
-        status=0
-        DISPLAY=$display BRIVANTA_WINEPREFIX=$prefix "$tools/wine-run.sh" "$@" \
-            >"$work/$name.out" 2>&1 || status=$?
-        echo $status >"$code"
-    ) &
-    local program=$!
-    local robot_exit=0
-    DISPLAY=$display BRIVANTA_WINEPREFIX=$prefix "$tools/wine-run.sh" "$robot" \
-        "$(dos "$here/$name.steps")" "$(dos "$shots")" >"$work/$name.report" 2>&1 ||
-        robot_exit=$?
-    grep -E '^(FAIL|ERROR|TIMEOUT)' "$work/$name.report" || true
-    [ "$robot_exit" = 0 ] || fail "$name: robot exit code $robot_exit (report: $work/$name.report)"
-    # The program ends by itself once its last dialog is answered.
-    for _ in $(seq 150); do
-        [ -f "$code" ] && break
-        sleep 0.2
-    done
-    if [ ! -f "$code" ]; then
-        fail "$name: $1 still running 30 s after the robot finished"
+    local result=0
+    DISPLAY=$display BRIVANTA_WINEPREFIX=$prefix "$tools/robot-run.sh" --exit "$wanted" \
+        "$robot" "$here/$name.steps" "$shots" -- "$@" >"$work/$name.report" 2>"$work/$name.out" ||
+        result=$?
+    grep -E '^(FAIL|ERROR|TIMEOUT|robot-run)' "$work/$name.report" || true
+    if [ $result != 0 ]; then
+        fail "$name (report: $work/$name.report)"
+        cat "$work/$name.report"
+        # Whatever still runs goes with the server; the next scene gets a
+        # fresh desktop.
         "$tools/wine-desktop.sh" stop "$prefix" "$display"
-        wait "$program" || true
         "$tools/wine-desktop.sh" start "$prefix" "$display"
-        return
     fi
-    wait "$program" || true
-    [ "$(cat "$code")" = "$wanted" ] || fail "$name: exit code $(cat "$code"), want $wanted"
     echo "scene $name done after $(($(date +%s) - start)) s"
 }
 
