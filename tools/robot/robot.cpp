@@ -9,6 +9,7 @@
 //   await ID "TEXT" [MS]    wait until the control shows that text
 //   expect-check ID 0|1     the check box's state
 //   expect-maximised        the window is maximised
+//   expect-centred [DY]     centred on the screen, moved DY pixels down
 //   type ID "TEXT"          set the text of an edit field
 //   check ID 0|1            set a check box
 //   choose ID "TEXT"        open the list box item with that text
@@ -16,6 +17,8 @@
 //   gone [MS]               wait until the current window is closed
 //   shot NAME [screen]      the window (or the whole screen) as NAME.bmp
 //   sleep MS
+// A dialog stays findable until it is gone: after a press that closes one,
+// wait with "gone" before looking for the next of the same caption.
 // Every message to the target has a time-out, and so does every wait: a hung
 // or missing dialog ends the run, never hangs it. Exit code: 0 when every
 // step passed, 1 when an expectation failed, 2 when a step could not be done.
@@ -113,6 +116,19 @@ bool ExpectMaximised(Run& run) {
     return true;
 }
 
+bool ExpectCentred(Run& run, const Step& step) {
+    RECT r;
+    GetWindowRect(run.current, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2 + Number(step, 0, 0);
+    if (r.left != x || r.top != y) {
+        std::printf("FAIL expect-centred: at %ld,%ld, want %d,%d\n", r.left, r.top, x, y);
+        ++run.failures;
+    }
+    return true;
+}
+
 bool Press(Run& run, const Step& step) {
     const char* what = Arg(step, 0);
     int id = step.quoted[0] ? ButtonWithText(run.current, what) : std::atoi(what);
@@ -158,6 +174,8 @@ bool Do(Run& run, const Step& step) {
         return Choose(run, step);
     if (!std::strcmp(verb, "expect-maximised"))
         return ExpectMaximised(run);
+    if (!std::strcmp(verb, "expect-centred"))
+        return ExpectCentred(run, step);
     if (!std::strcmp(verb, "type"))
         return SetControlText(run.current, Number(step, 0, 0), Arg(step, 1));
     if (!std::strcmp(verb, "check"))
