@@ -4,6 +4,7 @@
 // Usage: make-art DIR  (writes both files into DIR)
 #include "little_endian.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -166,11 +167,14 @@ Bytes Background() {
     m.Record(0x020C, {WinHeight, WinWidth}); // SetWindowExt (y, x)
     m.Record(0x02FA, {5, 0, 0, 0, 0});       // CreatePenIndirect PS_NULL: slot 0
     m.Record(0x012D, {0});
-    // Sky: bands from deep blue to a pale horizon.
+    // Sky: bands from deep blue to a pale horizon. The last one goes down to
+    // the bottom, so no valley between the hills shows the window's gray.
     const int bands = 24;
     for (int i = 0; i < bands; ++i) {
         int top = WinHeight * 6 * i / (bands * 10);
         int bottom = WinHeight * 6 * (i + 1) / (bands * 10) + 2; // overlap: no seams
+        if (i == bands - 1)
+            bottom = WinHeight;
         m.Polygon(Rgb(10 + 6 * i, 20 + 7 * i, 110 + 5 * i),
                   {0, top, WinWidth, top, WinWidth, bottom, 0, bottom});
     }
@@ -186,11 +190,15 @@ Bytes Background() {
     const uint32_t hills[3] = {Rgb(62, 96, 130), Rgb(40, 110, 80), Rgb(24, 78, 52)};
     for (int h = 0; h < 3; ++h) {
         std::vector<int> p{0, WinHeight};
-        for (int x = 0; x <= WinWidth; x += 74) {
+        // The ridge ends exactly on the right edge, not on the last step
+        // before it: a slanted end would leave a gray wedge there.
+        for (int x = 0;; x = std::min(x + 74, int(WinWidth))) {
             double y = 930 + 180 * h - (140 - 30 * h) * std::sin(x / (260.0 + 90 * h) + h * 1.7) -
                        60 * std::sin(x / 97.0 + h);
             p.push_back(x);
             p.push_back(int(y));
+            if (x == WinWidth)
+                break;
         }
         p.push_back(WinWidth);
         p.push_back(WinHeight);
