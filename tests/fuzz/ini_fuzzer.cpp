@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,8 +60,11 @@ std::string TempFile() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Memory-backed when possible: every run writes and copies the file.
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/ini-fuzz-XXXXXX";
+    if (!base || !*base)
+        base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/ini-fuzz-XXXXXX";
     if (!mkdtemp(&pattern[0]))
         std::abort();
     g_root = pattern;
