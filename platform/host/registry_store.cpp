@@ -137,6 +137,18 @@ bool ReadHexBytes(const std::string& text, std::string* out) {
     return true;
 }
 
+// Whether the line holds a "text" value: only other data is wrapped onto
+// continuation lines. Judged after the name, which may itself hold =".
+bool IsTextValue(const std::string& line) {
+    size_t p = 0;
+    std::string name;
+    if (line[0] == '@')
+        p = 1;
+    else if (!ReadQuoted(line, &p, &name))
+        return false;
+    return p + 1 < line.size() && line[p] == '=' && line[p + 1] == '"';
+}
+
 // Parses "name"=data or @=data; `line` holds any continuation lines joined.
 bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
     size_t p = 0;
@@ -318,8 +330,8 @@ bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error)
             return fail(i, "value before the first key header");
         size_t first = i;
         std::string joined = line;
-        while (!joined.empty() && joined.back() == '\\' &&
-               joined.find("=\"") == std::string::npos && i + 1 < lines.size()) {
+        const bool text = IsTextValue(line);
+        while (!text && !joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
             joined.pop_back();
             joined += lines[++i];
         }

@@ -195,6 +195,33 @@ TEST(HostRegistry, TreeDeletionEndsCleanlyWhenASubkeyCannotBeDeletedOrOpened) {
     EXPECT_FALSE(RegKey("HCU\\T\\", kBoth, false).IsOpen());
 }
 
+TEST(HostRegistry, LongDataUnderANameEndingInEqualsReadsBack) {
+    // Quoted, such a name holds =" as the line of a text value does; its
+    // wrapped hex data must still be joined when the store is read.
+    Scratch s;
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Odd", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              0);
+    std::string bytes(60, '\x5a');
+    for (const char* name : {"x=", "="})
+        ASSERT_EQ(RegSetValueExA(key, name, 0, REG_BINARY,
+                                 reinterpret_cast<const BYTE*>(bytes.data()), 60),
+                  0);
+    RegCloseKey(key);
+    Remount();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Odd", 0, KEY_READ, &key), 0);
+    for (const char* name : {"x=", "="}) {
+        char buffer[64];
+        DWORD type = 0, size = sizeof buffer;
+        EXPECT_EQ(
+            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), 0)
+            << name;
+        EXPECT_EQ(std::string(buffer, size), bytes) << name;
+    }
+    RegCloseKey(key);
+}
+
 TEST(HostRegistry, ATextStoredWithoutItsZeroIsTerminatedOrRefused) {
     Scratch s;
     std::string folder = hostwin::MachineFolder();
