@@ -190,6 +190,8 @@ void RegistrySeeds() {
     SetValue(HKEY_CURRENT_USER, own, "Lines", REG_SZ, std::string("a\r\nb\0", 5));
     SetValue(HKEY_CURRENT_USER, own, "Empty", REG_SZ, std::string());
     SetValue(HKEY_LOCAL_MACHINE, "Software\\a]b\\;c", "x=\"y", REG_SZ, std::string("z\0", 2));
+    // Quoted, this name holds =" as a text value's line does.
+    SetValue(HKEY_LOCAL_MACHINE, "Software\\a]b\\;c", "x=", REG_BINARY, std::string(40, 'x'));
     Seed("registry", "written", HostRead(store));
     Seed("registry", "by-hand",
          "REGEDIT4\r\n\r\n; a comment\r\n[hkey_current_user\\A]\r\n\"a\"=hex(7):61,00,\\\r\n"
