@@ -154,7 +154,9 @@ bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
     size_t p = 0;
     if (line[0] == '@') {
         p = 1;
-    } else if (!ReadQuoted(line, &p, &v->name)) {
+    } else if (!ReadQuoted(line, &p, &v->name) || v->name.find('\0') != std::string::npos) {
+        // No registry call can make or reach a name with a zero byte, and
+        // names compared as C strings would sort such names at random.
         *what = "bad value name";
         return false;
     }
@@ -305,6 +307,8 @@ bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error)
             if (close == std::string::npos || close != line.size() - 1)
                 return fail(i, "key header without ']'");
             std::string path = line.substr(1, close - 1);
+            if (path.find('\0') != std::string::npos)
+                return fail(i, "zero byte in a key name");
             size_t slash = path.find('\\');
             current = roots->ByName(path.substr(0, slash));
             if (!current)

@@ -136,6 +136,16 @@ TEST(HostRegistry, AStoreThatCannotBeReadFailsTheMountWithItsLineAndStaysAsItWas
         EXPECT_FALSE(hostwin::MountMachine(folder, &error)) << text;
         EXPECT_EQ(HostRead(folder + "/registry.reg"), text);
     }
+    // Names with a zero byte: no call could reach them, and they would not
+    // keep their order from one save to the next.
+    const std::string zeroInNames[] = {
+        std::string("REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"b\0a\"=\"1\"\r\n", 37),
+        std::string("REGEDIT4\r\n\r\n[HKEY_USERS\\x\0y]\r\n", 30)};
+    for (const std::string& text : zeroInNames) {
+        HostWrite(folder + "/registry.reg", text);
+        EXPECT_FALSE(hostwin::MountMachine(folder, &error));
+        EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+    }
     HostWrite(folder + "/registry.reg",
               "REGEDIT4\n\n[HKEY_USERS\\x]\n\"v\"=hex(7):61,00,\\\n  00\n");
     ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << error;
