@@ -33,8 +33,8 @@ ctest --preset host-asan
 echo "=== fuzz: configure and build"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
-echo "=== fuzz: 20 s per target"
-tools/fuzz.sh 20
+echo "=== fuzz: 15 s per target"
+tools/fuzz.sh 15
 
 echo "=== win32: import tables of the shipped programs"
 tools/check-imports.sh build/win32/shipped/app/setup.exe
