@@ -28,6 +28,14 @@ ctest --preset host
 echo "=== host-asan: tests"
 ctest --preset host-asan
 
+# Fuzz targets (clang 14, libFuzzer): a short fixed run of each over its
+# seed corpus, so that a reader change that crashes on them fails here.
+echo "=== fuzz: configure and build"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+echo "=== fuzz: 15 s per target"
+tools/fuzz.sh 15
+
 echo "=== win32: import tables of the shipped programs"
 tools/check-imports.sh build/win32/shipped/app/setup.exe
 tools/check-imports.sh build/win32/shipped/tools/brivanta.exe

@@ -137,12 +137,26 @@ bool ReadHexBytes(const std::string& text, std::string* out) {
     return true;
 }
 
+// Whether the line holds a "text" value: only other data is wrapped onto
+// continuation lines. Judged after the name, which may itself hold =".
+bool IsTextValue(const std::string& line) {
+    size_t p = 0;
+    std::string name;
+    if (line[0] == '@')
+        p = 1;
+    else if (!ReadQuoted(line, &p, &name))
+        return false;
+    return p + 1 < line.size() && line[p] == '=' && line[p + 1] == '"';
+}
+
 // Parses "name"=data or @=data; `line` holds any continuation lines joined.
 bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
     size_t p = 0;
     if (line[0] == '@') {
         p = 1;
-    } else if (!ReadQuoted(line, &p, &v->name)) {
+    } else if (!ReadQuoted(line, &p, &v->name) || v->name.find('\0') != std::string::npos) {
+        // No registry call can make or reach a name with a zero byte, and
+        // names compared as C strings would sort such names at random.
         *what = "bad value name";
         return false;
     }
@@ -293,6 +307,8 @@ bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error)
             if (close == std::string::npos || close != line.size() - 1)
                 return fail(i, "key header without ']'");
             std::string path = line.substr(1, close - 1);
+            if (path.find('\0') != std::string::npos)
+                return fail(i, "zero byte in a key name");
             size_t slash = path.find('\\');
             current = roots->ByName(path.substr(0, slash));
             if (!current)
@@ -318,8 +334,8 @@ bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error)
             return fail(i, "value before the first key header");
         size_t first = i;
         std::string joined = line;
-        while (!joined.empty() && joined.back() == '\\' &&
-               joined.find("=\"") == std::string::npos && i + 1 < lines.size()) {
+        const bool text = IsTextValue(line);
+        while (!text && !joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
             joined.pop_back();
             joined += lines[++i];
         }

@@ -136,6 +136,16 @@ TEST(HostRegistry, AStoreThatCannotBeReadFailsTheMountWithItsLineAndStaysAsItWas
         EXPECT_FALSE(hostwin::MountMachine(folder, &error)) << text;
         EXPECT_EQ(HostRead(folder + "/registry.reg"), text);
     }
+    // Names with a zero byte: no call could reach them, and they would not
+    // keep their order from one save to the next.
+    const std::string zeroInNames[] = {
+        std::string("REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"b\0a\"=\"1\"\r\n", 37),
+        std::string("REGEDIT4\r\n\r\n[HKEY_USERS\\x\0y]\r\n", 30)};
+    for (const std::string& text : zeroInNames) {
+        HostWrite(folder + "/registry.reg", text);
+        EXPECT_FALSE(hostwin::MountMachine(folder, &error));
+        EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+    }
     HostWrite(folder + "/registry.reg",
               "REGEDIT4\n\n[HKEY_USERS\\x]\n\"v\"=hex(7):61,00,\\\n  00\n");
     ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << error;
@@ -193,6 +203,33 @@ TEST(HostRegistry, TreeDeletionEndsCleanlyWhenASubkeyCannotBeDeletedOrOpened) {
     hostwin::ClearFaults();
     EXPECT_TRUE(key.Delete("HCU\\T"));
     EXPECT_FALSE(RegKey("HCU\\T\\", kBoth, false).IsOpen());
+}
+
+TEST(HostRegistry, LongDataUnderANameEndingInEqualsReadsBack) {
+    // Quoted, such a name holds =" as the line of a text value does; its
+    // wrapped hex data must still be joined when the store is read.
+    Scratch s;
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Odd", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              0);
+    std::string bytes(60, '\x5a');
+    for (const char* name : {"x=", "="})
+        ASSERT_EQ(RegSetValueExA(key, name, 0, REG_BINARY,
+                                 reinterpret_cast<const BYTE*>(bytes.data()), 60),
+                  0);
+    RegCloseKey(key);
+    Remount();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Odd", 0, KEY_READ, &key), 0);
+    for (const char* name : {"x=", "="}) {
+        char buffer[64];
+        DWORD type = 0, size = sizeof buffer;
+        EXPECT_EQ(
+            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), 0)
+            << name;
+        EXPECT_EQ(std::string(buffer, size), bytes) << name;
+    }
+    RegCloseKey(key);
 }
 
 TEST(HostRegistry, ATextStoredWithoutItsZeroIsTerminatedOrRefused) {
