@@ -187,6 +187,14 @@ void ResetSession() {
 
 } // namespace
 
+std::string Trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos)
+        return "";
+    size_t b = s.find_last_not_of(" \t\r\n");
+    return s.substr(a, b - a + 1);
+}
+
 bool EqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return false;

@@ -29,6 +29,8 @@ void SetError(DWORD code);
 DWORD ErrnoToWin32(int err);
 
 bool EqualNoCase(const std::string& a, const std::string& b);
+// Without the blanks, tabs and line ends around it, as INI lines are read.
+std::string Trim(const std::string& s);
 
 // The registry of the machine in `folder` (registry.reg; none is an empty
 // registry), and forgetting it with every open key.

@@ -32,14 +32,6 @@ std::string Upper(std::string s) {
     return s;
 }
 
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return "";
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
-}
-
 // A name without a directory lives in the Windows directory.
 std::string FileOf(LPCSTR file) {
     std::string name = file ? file : "";

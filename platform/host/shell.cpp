@@ -21,14 +21,6 @@ bool g_nt = false;
 std::map<HWND, std::string> g_texts;
 HWND g_top = nullptr;
 
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return "";
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
-}
-
 bool IsFile(const std::string& dosPath) {
     MappedPath m = MapPath(dosPath.c_str());
     bool isDirectory = false;
