@@ -136,6 +136,9 @@ if robot everything; then
         [ ! -e "$windir/Fonts/${pair#*:}.001" ] || fail "${pair#*:}.001 is still there"
     done
     [ ! -e "$sysdir/fixb01.fon" ] || fail "the old fixb01.fon is still in the system directory"
+    # Wine gives a NULL line's file the name NULL in the Windows directory
+    # (only NUL deletes); fixb01.fon is the last such line that names a file.
+    expect_eq "C:\\WINDOWS\\NULL" "$(cat "$(win_file "$windir" NULL)" 2>/dev/null)" "old font"
 fi
 elapsed
 
