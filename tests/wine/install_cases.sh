@@ -146,7 +146,7 @@ elapsed
 fresh none
 run_setup none
 if robot none; then
-    dest="$drive_c/VELMOR/BRIVANTA"
+    dest="$drive_c/MY APPS/BRIVANTA"
     check_always_copied "$dest"
     for absent in "$sysdir/kbdbul.kbd" "$sysdir/cp_1251.nls" "$windir/Fonts/vgasys.001" \
         "$windir/Fonts/dnru.ttf" "$(win_file "$windir" wininit.ini)"; do
@@ -158,6 +158,8 @@ if robot none; then
         fail "the language driver was set"
     expect_eq "WIN.INI DunorU Cyr" "$(ini "$windir/win.ini" FontSubstitutes "DunorU Cyr,204")" "<missing>"
     expect_eq "items of StartUp" "$(items StartUp)" "Brivanta 3.2.lnk;"
+    grep -aqi 'C:\\MY APPS\\BRIVANTA\\brivanta.exe' "$programs/StartUp/Brivanta 3.2.lnk" ||
+        fail "the StartUp item does not point to C:\\MY APPS\\BRIVANTA\\brivanta.exe"
     # Wine's difference: the group was reported present, so never created.
     expect_eq "items of Velmor Applications" "$(items "Velmor Applications")" ""
     check_started_with_1 "$dest"
