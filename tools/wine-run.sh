@@ -2,7 +2,9 @@
 # Runs a Windows program in the test run's Wine prefix and exits with the
 # program's exit code; CMake uses it as CMAKE_CROSSCOMPILING_EMULATOR.
 #   BRIVANTA_WINEPREFIX=DIR wine-run.sh PROGRAM [ARGS...]
-# DIR is a prefix made by tools/wine-prefix.sh. PROGRAM may be a Linux path.
+# DIR is a prefix made by tools/wine-prefix.sh. PROGRAM may be a Linux path,
+# or a Windows path such as D:\DISK1\SETUP.EXE (a program that must see
+# itself started from that drive).
 # The program's stdout/stderr are the caller's (console programs write to
 # them directly), so ctest and gtest output arrive unchanged.
 set -euo pipefail
@@ -27,10 +29,15 @@ fi
 
 prog=$1
 shift
-[ -f "$prog" ] || die "no such program: $prog"
-# An absolute Linux path is what wine resolves most reliably (it maps it to
-# Z:\...); relative paths would depend on how Wine sees the cwd.
-prog=$(realpath -- "$prog")
+if [[ $prog =~ ^[A-Za-z]:\\ ]]; then
+    windows_path=1
+else
+    windows_path=""
+    [ -f "$prog" ] || die "no such program: $prog"
+    # An absolute Linux path is what wine resolves most reliably (it maps it
+    # to Z:\...); relative paths would depend on how Wine sees the cwd.
+    prog=$(realpath -- "$prog")
+fi
 
 # Machine field of the PE header: 014c = i386, 8664 = x86_64.
 pe_machine() {
@@ -58,7 +65,7 @@ case $arch in
         export WINELOADER=$loader
         # Without IA-32 emulation a 32-bit program would fail deep inside
         # Wine with an unhelpful message; say what is wrong instead.
-        if [ "$(pe_machine "$prog")" = 014c ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        if [ -z "$windows_path" ] && [ "$(pe_machine "$prog")" = 014c ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
             die "$prog is a 32-bit program, and this host cannot run 32-bit x86 code (64-bit prefix $prefix)"
         fi
         ;;

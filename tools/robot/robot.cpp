@@ -10,6 +10,8 @@
 //   expect-check ID 0|1     the check box's state
 //   expect-maximised        the window is maximised
 //   expect-centred [DY]     centred on the screen, moved DY pixels down
+//   expect-foreground       the window (or a window it belongs to) is in front
+//   activate                bring the window to the front
 //   type ID "TEXT"          set the text of an edit field
 //   check ID 0|1            set a check box
 //   choose ID "TEXT"        open the list box item with that text
@@ -129,6 +131,20 @@ bool ExpectCentred(Run& run, const Step& step) {
     return true;
 }
 
+// A dialog in front counts for the window that owns it.
+bool ExpectForeground(Run& run) {
+    HWND front = GetForegroundWindow();
+    HWND root = front ? GetAncestor(front, GA_ROOTOWNER) : nullptr;
+    if (front != run.current && root != run.current) {
+        char caption[TextSize] = "";
+        if (front)
+            GetWindowTextA(front, caption, sizeof caption);
+        std::printf("FAIL expect-foreground: \"%s\" is in front\n", Escaped(caption).text);
+        ++run.failures;
+    }
+    return true;
+}
+
 bool Press(Run& run, const Step& step) {
     const char* what = Arg(step, 0);
     int id = step.quoted[0] ? ButtonWithText(run.current, what) : std::atoi(what);
@@ -176,6 +192,10 @@ bool Do(Run& run, const Step& step) {
         return ExpectMaximised(run);
     if (!std::strcmp(verb, "expect-centred"))
         return ExpectCentred(run, step);
+    if (!std::strcmp(verb, "expect-foreground"))
+        return ExpectForeground(run);
+    if (!std::strcmp(verb, "activate"))
+        return SetForegroundWindow(run.current) != 0;
     if (!std::strcmp(verb, "type"))
         return SetControlText(run.current, Number(step, 0, 0), Arg(step, 1));
     if (!std::strcmp(verb, "check"))
