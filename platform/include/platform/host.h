@@ -56,7 +56,7 @@ enum class FaultOp {
     Any,
     Create,    // _lcreat
     Open,      // _lopen, FindFirstFileA
-    Read,      // _lread
+    Read,      // _lread (path: the file as it was opened, for these three)
     Write,     // _lwrite
     Close,     // _lclose
     Delete,    // DeleteFileA, RemoveDirectoryA
