@@ -16,6 +16,8 @@ struct ActiveRule {
 std::vector<ActiveRule> g_rules;
 std::vector<std::string> g_triggered;
 unsigned g_calls = 0;
+bool g_logging = false;
+std::vector<std::string> g_log;
 
 const char* OpName(FaultOp op) {
     static const char* const names[] = {"any",     "create",   "open",   "read", "write",
@@ -34,6 +36,15 @@ void ClearFaults() {
     g_rules.clear();
     g_triggered.clear();
     g_calls = 0;
+    g_log.clear();
+}
+
+void LogFallibleCalls(bool on) {
+    g_logging = on;
+}
+
+const std::vector<std::string>& FallibleCalls() {
+    return g_log;
 }
 
 unsigned FallibleCallCount() {
@@ -46,6 +57,8 @@ const std::vector<std::string>& TriggeredFaults() {
 
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind) {
     ++g_calls;
+    if (g_logging)
+        g_log.push_back(std::string(OpName(op)) + " " + (path ? path : ""));
     for (ActiveRule& r : g_rules) {
         if (r.rule.op != FaultOp::Any && r.rule.op != op)
             continue;

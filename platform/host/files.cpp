@@ -185,12 +185,18 @@ struct OpenFile {
     std::vector<char> data;
     size_t readPos = 0, readLen = 0; // unread bytes are data[readPos, readLen)
     size_t pending = 0;              // bytes written but not yet on disk
+    std::string path;                // as opened, so that a fault names the file
 };
 std::map<HFILE, OpenFile> g_open;
 
 OpenFile* Lookup(HFILE file) {
     auto it = g_open.find(file);
     return it == g_open.end() ? nullptr : &it->second;
+}
+
+const char* PathOf(HFILE file) {
+    OpenFile* f = Lookup(file);
+    return f ? f->path.c_str() : nullptr;
 }
 
 bool WriteAll(int fd, const char* p, size_t n) {
@@ -219,11 +225,12 @@ void DropReadAhead(HFILE file, OpenFile* f) {
     f->readPos = f->readLen = 0;
 }
 
-HFILE Track(int fd) {
+HFILE Track(int fd, LPCSTR path) {
     if (fd >= 0) {
         OpenFile& f = g_open[fd];
         f = OpenFile();
         f.data.resize(OpenFile::Size);
+        f.path = path;
     }
     return fd;
 }
@@ -246,7 +253,7 @@ HFILE _lcreat(LPCSTR path, int attribute) {
         return Fail(ErrnoToWin32(errno));
     if (attribute & FILE_ATTRIBUTE_READONLY)
         fchmod(fd, 0444);
-    return Track(fd);
+    return Track(fd, path);
 }
 
 HFILE _lopen(LPCSTR path, int mode) {
@@ -267,11 +274,11 @@ HFILE _lopen(LPCSTR path, int mode) {
     int fd = open(m.host.c_str(), flags);
     if (fd < 0)
         return Fail(ErrnoToWin32(errno));
-    return Track(fd);
+    return Track(fd, path);
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
-    if (ShouldFail(FaultOp::Read, nullptr))
+    if (ShouldFail(FaultOp::Read, PathOf(file)))
         return UINT(Fail(ERROR_READ_FAULT));
     OpenFile* f = Lookup(file);
     if (!f)
@@ -302,7 +309,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
 
 UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
     FaultKind kind = FaultKind::Fail;
-    if (ShouldFail(FaultOp::Write, nullptr, &kind)) {
+    if (ShouldFail(FaultOp::Write, PathOf(file), &kind)) {
         if (kind == FaultKind::Fail)
             return UINT(Fail(ERROR_WRITE_FAULT));
         count /= 2; // the disk filled up halfway through
@@ -323,7 +330,7 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
 }
 
 HFILE _lclose(HFILE file) {
-    bool fail = ShouldFail(FaultOp::Close, nullptr);
+    bool fail = ShouldFail(FaultOp::Close, PathOf(file));
     OpenFile* f = Lookup(file);
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);

@@ -62,4 +62,35 @@ TEST(HostMachine, FaultsHitTheChosenCallOnly) {
     EXPECT_GE(hostwin::FallibleCallCount(), 6u);
 }
 
+// A fault on an open file names the file it was opened as, so that a rule
+// can aim at the writes of one file; the log lists every call in order.
+TEST(HostMachine, FaultsOnOpenFilesNameTheFileAndCallsAreLogged) {
+    Scratch s;
+    ASSERT_TRUE(Scratch::WriteFile(s.Path("a.txt"), "x"));
+    hostwin::ClearFaults();
+    hostwin::LogFallibleCalls(true);
+    hostwin::AddFault({hostwin::FaultOp::Write, 1, "b.txt", hostwin::FaultKind::Fail});
+    HFILE a = _lopen(s.Path("a.txt").c_str(), OF_READWRITE);
+    HFILE b = _lcreat(s.Path("b.txt").c_str(), 0);
+    ASSERT_NE(a, HFILE_ERROR);
+    ASSERT_NE(b, HFILE_ERROR);
+    EXPECT_EQ(_lwrite(a, "y", 1), 1u); // another file: not counted by the rule
+    EXPECT_EQ(_lwrite(b, "y", 1), UINT(HFILE_ERROR));
+    char c;
+    EXPECT_EQ(_lread(a, &c, 1), 0u);
+    _lclose(a);
+    _lclose(b);
+    hostwin::LogFallibleCalls(false);
+    EXPECT_EQ(hostwin::TriggeredFaults(), std::vector<std::string>{"write " + s.Path("b.txt")});
+    const std::string pa = s.Path("a.txt"), pb = s.Path("b.txt");
+    EXPECT_EQ(hostwin::FallibleCalls(),
+              (std::vector<std::string>{"open " + pa, "create " + pb, "write " + pa, "write " + pb,
+                                        "read " + pa, "close " + pa, "close " + pb}));
+    EXPECT_EQ(hostwin::FallibleCalls().size(), hostwin::FallibleCallCount());
+    _lclose(_lopen(pa.c_str(), OF_READ)); // not logged once switched off
+    EXPECT_EQ(hostwin::FallibleCalls().size(), 7u);
+    hostwin::ClearFaults();
+    EXPECT_TRUE(hostwin::FallibleCalls().empty());
+}
+
 } // namespace

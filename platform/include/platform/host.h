@@ -54,19 +54,19 @@ void RegisterString(const EmbeddedString& string);
 // (1-based) of its kind fail, optionally only calls whose path contains a text.
 enum class FaultOp {
     Any,
-    Create,    // _lcreat
-    Open,      // _lopen, FindFirstFileA
-    Read,      // _lread
-    Write,     // _lwrite
-    Close,     // _lclose
-    Delete,    // DeleteFileA, RemoveDirectoryA
-    Copy,      // CopyFileA
-    Move,      // MoveFileA
-    MakeDir,   // CreateDirectoryA
-    SetAttr,   // SetFileAttributesA
-    Registry,  // registry calls (path: the key, "\\" and the subkey or value);
-               // saving the store (path: its host path, ending "registry.reg")
-    Profile,   // profile writes (path: the file as the call names it)
+    Create,   // _lcreat
+    Open,     // _lopen, FindFirstFileA
+    Read,     // _lread (path: the file as it was opened, for these three)
+    Write,    // _lwrite
+    Close,    // _lclose
+    Delete,   // DeleteFileA, RemoveDirectoryA
+    Copy,     // CopyFileA
+    Move,     // MoveFileA
+    MakeDir,  // CreateDirectoryA
+    SetAttr,  // SetFileAttributesA
+    Registry, // registry calls (path: the key, "\\" and the subkey or value);
+              // saving the store (path: its host path, ending "registry.reg")
+    Profile,  // profile writes (path: the file as the call names it)
 };
 enum class FaultKind {
     Fail,       // the call reports failure
@@ -84,10 +84,13 @@ void ClearFaults();
 unsigned FallibleCallCount();
 // Calls that failed because of a rule, as "op path" lines, for test messages.
 const std::vector<std::string>& TriggeredFaults();
+// While on, every fallible call is noted as an "op path" line, in order,
+// until the next ClearFaults: a test can then aim at each one.
+void LogFallibleCalls(bool on);
+const std::vector<std::string>& FallibleCalls();
 
 // Called by the platform layer at each fallible call: true when it must fail.
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind = nullptr);
-
 
 // ---- Top-level windows of other programs and the keyboard layout --------
 // Windows live until WM_CLOSE reaches them or the machine is mounted or
