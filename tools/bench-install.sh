@@ -84,14 +84,14 @@ if [ $smoke = 0 ]; then
     "$make_disks" "$root/resources/install.fd" disks --program "$win_program" --setup "$win_setup" \
         >/dev/null
 else
-    "$make_disks" "$root/resources/install.fd" disks --program "$host_setup" >/dev/null
+    "$make_disks" "$root/resources/install.fd" disks --program "$root/build/host/standin/brivanta.exe" >/dev/null
 fi
 disks=$work/disks
 
 printf '[Questions]\n57=2\n' >answers.ini     # every option as proposed; no restart
 printf '[Welcome]\nResult=2\n[Questions]\n3=1\n' >leave.ini
 
-declare -a host_ms cp_ms win_ms copy_ms finish_ms nsis_ms start_ms
+host_ms=() cp_ms=() win_ms=() copy_ms=() finish_ms=() nsis_ms=() start_ms=()
 
 # 1. The host program.
 for ((i = 0; i < runs; i++)); do
