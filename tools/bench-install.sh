@@ -188,7 +188,12 @@ fresh_prefix() {
     "$tools/wine-desktop.sh" stop "$prefix" "$display" >/dev/null 2>&1 || true
     rm -rf "$prefix"
     cp -a "$template" "$prefix"
-    "$tools/wine-desktop.sh" start "$prefix" "$display"
+    # The desktop sometimes misses its 30 s while other builds load the
+    # machine; a second start is enough.
+    "$tools/wine-desktop.sh" start "$prefix" "$display" || {
+        "$tools/wine-desktop.sh" stop "$prefix" "$display" >/dev/null 2>&1 || true
+        "$tools/wine-desktop.sh" start "$prefix" "$display"
+    }
 }
 
 # Milliseconds between two of the robot's time marks.
