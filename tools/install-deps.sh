@@ -13,12 +13,15 @@ set -euo pipefail
 # The x86_64 MinGW compilers: hosts without IA-32 emulation cannot run any
 # 32-bit x86 code (neither wine32 nor Wine's WoW64), so tests there can only
 # run as x86_64 programs in a 64-bit prefix (see tools/wine-prefix.sh).
+# nsis (makensis) and python3 for tools/bench-install.sh, which installs the
+# same payload with an NSIS installer for comparison.
 PACKAGES=(
     cmake g++ make
     libgtest-dev googletest libbenchmark-dev
     clang-14 clang libclang-rt-14-dev
     wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64
     xvfb imagemagick x11-utils
+    nsis python3
 )
 
 export DEBIAN_FRONTEND=noninteractive

@@ -19,6 +19,9 @@
 //   gone [MS]               wait until the current window is closed
 //   shot NAME [screen]      the window (or the whole screen) as NAME.bmp
 //   sleep MS
+//   time-mark NAME          print "time-mark NAME MS", MS from a fixed
+//                           start in milliseconds (QueryPerformanceCounter),
+//                           so a caller can time the steps between two marks
 // A dialog stays findable until it is gone: after a press that closes one,
 // wait with "gone" before looking for the next of the same caption.
 // Every message to the target has a time-out, and so does every wait: a hung
@@ -167,9 +170,22 @@ bool Shot(Run& run, const Step& step) {
     return true;
 }
 
+bool TimeMark(const Step& step) {
+    LARGE_INTEGER now, frequency;
+    if (!QueryPerformanceCounter(&now) || !QueryPerformanceFrequency(&frequency) ||
+        frequency.QuadPart == 0) {
+        std::printf("ERROR time-mark %s: no performance counter\n", Arg(step, 0));
+        return false;
+    }
+    std::printf("time-mark %s %.3f\n", Arg(step, 0),
+                double(now.QuadPart) * 1000.0 / double(frequency.QuadPart));
+    return true;
+}
+
 bool NeedsWindow(const char* verb) {
     return std::strcmp(verb, "dialog") != 0 && std::strcmp(verb, "window") != 0 &&
-           std::strcmp(verb, "sleep") != 0 && std::strcmp(verb, "shot") != 0;
+           std::strcmp(verb, "sleep") != 0 && std::strcmp(verb, "shot") != 0 &&
+           std::strcmp(verb, "time-mark") != 0;
 }
 
 bool Do(Run& run, const Step& step) {
@@ -206,6 +222,8 @@ bool Do(Run& run, const Step& step) {
         return WaitGone(run.current, Number(step, 0, DefaultTimeoutMs));
     if (!std::strcmp(verb, "shot"))
         return Shot(run, step);
+    if (!std::strcmp(verb, "time-mark"))
+        return TimeMark(step);
     if (!std::strcmp(verb, "sleep")) {
         Sleep(DWORD(Number(step, 0, 0)));
         return true;
