@@ -303,6 +303,16 @@ TEST_F(Install, ProgramManagerNotAnsweringShowsBothMessagesAndFinishes) {
     EXPECT_EQ(hostwin::ShellStarts().size(), 1u);
 }
 
+// Neither question names a default button: the first one is taken, so an
+// unattended run switches the indicator off and restarts.
+TEST_F(Install, UnansweredQuestionsTakeTheirFirstButton) {
+    HWND indicator = hostwin::AddWindow("Indicator"); // running, not registered
+    SetupOutcome outcome = Run("");
+    EXPECT_EQ(outcome.result, Ok) << transcript_.str();
+    EXPECT_TRUE(outcome.restart);
+    EXPECT_FALSE(IsWindow(indicator)) << transcript_.str();
+}
+
 TEST_F(Install, WindowsNtIsRefusedBeforeAnything) {
     hostwin::SetWindowsNT(true);
     SetupOutcome outcome = Run("");
