@@ -26,6 +26,6 @@ int CompareNoCase(const char* a, const char* b);
 int CompareNoCaseN(const char* a, const char* b, size_t n);
 char UpperAscii(char c);
 
-// Whether a find-first finds `path` (a file or a directory); the search is
-// closed at once.
+// Whether a find-first finds `path` (a file or a directory, or with * and ?
+// any name the pattern matches); the search is closed at once.
 bool PathExists(const char* path);

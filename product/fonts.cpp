@@ -44,15 +44,6 @@ namespace {
 const char kRenameFilesKey[] =
     "HLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RenameFiles\\Fonts\\";
 
-bool AnyFileMatches(const char* pattern) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern, &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(find);
-    return true;
-}
-
 } // namespace
 
 void FontsDirectory(char* output, size_t size) {
@@ -68,7 +59,7 @@ void ChooseFontExtension() {
     int n = 1;
     for (; n < 100; ++n) {
         std::snprintf(extension, 4, "%03x", unsigned(n));
-        if (!AnyFileMatches(pattern))
+        if (!PathExists(pattern))
             break;
     }
     if (n == 100)

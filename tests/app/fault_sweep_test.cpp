@@ -5,6 +5,7 @@
 // down. After each run the machine must be sound and a second, clean run
 // must complete the installation.
 #include "host_install.h"
+#include "install_checks.h"
 #include "program_group.h"
 #include "reg_key.h"
 #include "support/scratch.h"
@@ -220,21 +221,6 @@ RunResult RunInChild(const fs::path& machine, unsigned failing, const fs::path& 
     r.transcript = rest.str();
     r.ran = true;
     return r;
-}
-
-std::string Reg(const std::string& path) {
-    RegKey key(RegKey::AccessRead);
-    char value[512];
-    return key.QueryValue(path.c_str(), value, sizeof value) ? value : "<missing>";
-}
-
-std::vector<std::string> Items(const std::string& group) {
-    std::vector<std::string> items;
-    for (const hostwin::ProgmanGroup& g : hostwin::ProgmanGroups())
-        if (g.name == group)
-            for (const hostwin::ProgmanItem& item : g.items)
-                items.push_back(item.title + "=" + item.commandLine);
-    return items;
 }
 
 bool Has(const std::vector<std::string>& items, const std::string& item) {

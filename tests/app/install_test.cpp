@@ -1,6 +1,7 @@
 // The whole installation on an emulated machine, from the sample disks,
 // answered from answer files, checked field by field on the machine.
 #include "host_install.h"
+#include "install_checks.h"
 #include "program_group.h"
 #include "reg_key.h"
 #include "support/scratch.h"
@@ -18,12 +19,6 @@ const char kDest[] = "C:\\VELMOR\\BRIVANTA\\";
 const char kProductKey[] = "HCU\\Software\\Velmor\\Brivanta\\3.2\\";
 const char kActive[] = "HCU\\Software\\Velmor\\Active layouts\\";
 const char kUninstall[] = "HLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::string Reg(const std::string& path) {
-    RegKey key(RegKey::AccessRead);
-    char value[512];
-    return key.QueryValue(path.c_str(), value, sizeof value) ? value : "<missing>";
-}
 
 bool KeyExists(const std::string& path) {
     return RegKey(path.c_str(), RegKey::AccessRead, false).IsOpen();
@@ -101,15 +96,6 @@ class Install : public ::testing::Test {
         EXPECT_TRUE(answers.Parse(answerText, &error)) << error;
         TerminalFrontEnd frontEnd(input_, transcript_, &answers, nullptr, false);
         return RunSetup(&frontEnd);
-    }
-
-    std::vector<std::string> Items(const std::string& group) {
-        std::vector<std::string> items;
-        for (const hostwin::ProgmanGroup& g : hostwin::ProgmanGroups())
-            if (g.name == group)
-                for (const hostwin::ProgmanItem& item : g.items)
-                    items.push_back(item.title + "=" + item.commandLine);
-        return items;
     }
 
     int CountCopied(const char* const (*pairs)[2], size_t n) {
