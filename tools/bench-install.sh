@@ -91,7 +91,8 @@ disks=$work/disks
 printf '[Questions]\n57=2\n' >answers.ini     # every option as proposed; no restart
 printf '[Welcome]\nResult=2\n[Questions]\n3=1\n' >leave.ini
 
-host_ms=() cp_ms=() win_ms=() copy_ms=() finish_ms=() nsis_ms=() start_ms=()
+host_ms=() cp_ms=() win_ms=() copy_ms=() finish_ms=() dde_ms=() nsis_ms=() start_ms=()
+dde_commands=0
 
 # 1. The host program.
 for ((i = 0; i < runs; i++)); do
@@ -131,6 +132,8 @@ print_table() {
             "${copy_ms[*]}"
         printf '  %-46s %8s   %s\n' "  of which the finishing (to the question)" \
             "$(median "${finish_ms[@]}")" "${finish_ms[*]}"
+        printf '  %-46s %8s   %s\n' "    of which Program Manager DDE ($dde_commands commands)" \
+            "$(median "${dde_ms[@]}")" "${dde_ms[*]}"
         printf '  %-46s %8s   %s\n' "3 NSIS installer /S (whole process)" "$nsis" "${nsis_ms[*]}"
         printf '  %-46s %8s   %s\n' "  (wine start of a program that only exits)" \
             "$(median "${start_ms[@]}")" "${start_ms[*]}"
@@ -141,6 +144,8 @@ print_table() {
     printf '  %-46s %8s\n' "host / cp -r" "$(ratio "$host" "$cp")"
     if [ ${#win_ms[@]} -gt 0 ]; then
         printf '  %-46s %8s   (target: 1.0 or less)\n' "Win32 work phase / NSIS" "$(ratio "$win" "$nsis")"
+        printf '  %-46s %8s\n' "Win32 work phase without the DDE / NSIS" \
+            "$(ratio "$(median "${without_dde_ms[@]}")" "$nsis")"
         printf '  %-46s %8s\n' "Win32 work phase / host" "$(ratio "$win" "$host")"
         printf '  %-46s %8s\n' "NSIS / cp -r" "$(ratio "$nsis" "$cp")"
     fi
@@ -202,6 +207,14 @@ mark_ms() {
         END { printf "%d", t[to] - t[from] + 0.5 }' "$1"
 }
 
+# Milliseconds from the first DdeConnect to the last DdeUninitialize in a
+# trace made with WINEDEBUG=+timestamp,+ddeml (lines "SECONDS.MS:...").
+dde_span_ms() {
+    awk -F: '/trace:ddeml:DdeConnect \(/ && first == "" { first = $1 }
+        /trace:ddeml:DdeUninitialize/ { last = $1 }
+        END { if (first == "" || last == "") print 0; else printf "%d", (last - first) * 1000 + 0.5 }' "$1"
+}
+
 setup_left_running=0
 export BRIVANTA_WINEPREFIX=$prefix DISPLAY=$display
 for ((i = 0; i < runs; i++)); do
@@ -211,13 +224,19 @@ for ((i = 0; i < runs; i++)); do
     # Only the robot's verdict counts: whether the setup ends by itself
     # after the restart question is not what is measured here, and stopping
     # the desktop ends it either way.
-    "$tools/robot-run.sh" --wait 5 "$robot" "$root/tools/bench/setup_all.steps" "$work/shots" -- \
+    # Wine's own DDE trace (a few hundred lines) times the Program Manager
+    # conversations from inside the setup: first connect to the end of the
+    # last DDE instance.
+    BRIVANTA_WINEDEBUG=+timestamp,+ddeml \
+        "$tools/robot-run.sh" --wait 5 "$robot" "$root/tools/bench/setup_all.steps" "$work/shots" -- \
         "$disks/DISK1/SETUP.EXE" >"$report" 2>"$work/setup-$i.err" || true
     grep -q '^PASSED' "$report" || die "the Win32 run failed: $report"
     grep -q '^robot-run:.*still running' "$report" && setup_left_running=$((setup_left_running + 1))
     win_ms+=($(mark_ms "$report" ok restart))
     copy_ms+=($(mark_ms "$report" ok copied))
     finish_ms+=($(mark_ms "$report" copied restart))
+    dde_ms+=($(dde_span_ms "$work/setup-$i.err"))
+    dde_commands=$(grep -c 'trace:ddeml:DdeConnect (' "$work/setup-$i.err" || true)
     for lnk in "Velmor Applications/Brivanta 3.2.lnk" "StartUp/Brivanta 3.2.lnk"; do
         [ -f "${programs/$template/$prefix}/$lnk" ] || die "the Win32 run made no $lnk"
     done
@@ -237,6 +256,10 @@ for ((i = 0; i < runs; i++)); do
     done
 done
 
+without_dde_ms=()
+for ((i = 0; i < ${#win_ms[@]}; i++)); do
+    without_dde_ms+=($((win_ms[i] - dde_ms[i])))
+done
 print_table
 [ "$setup_left_running" = 0 ] ||
     echo "Note: setup.exe was still running 5 s after the restart question in $setup_left_running run(s)"

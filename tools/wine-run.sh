@@ -7,6 +7,8 @@
 # itself started from that drive).
 # The program's stdout/stderr are the caller's (console programs write to
 # them directly), so ctest and gtest output arrive unchanged.
+# BRIVANTA_WINEDEBUG, when set, is Wine's trace selection (WINEDEBUG; the
+# default is -all), for profiling runs.
 set -euo pipefail
 
 die() {
@@ -48,7 +50,7 @@ pe_machine() {
 
 export WINEPREFIX="$prefix"
 export WINEARCH="$arch"
-export WINEDEBUG=-all
+export WINEDEBUG=${BRIVANTA_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export HOME="$prefix/home"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
