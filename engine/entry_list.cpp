@@ -65,15 +65,24 @@ PathEntry::PathEntry(EntryList* list, const char* name, const char* directory)
     CopyText(directory_, TextSize, directory);
 }
 
+namespace {
+
+// Unlike AppendBackslash, an empty text becomes a lone backslash. With no
+// room the text stays cut, and a later join fails cleanly.
+void EndWithBackslash(char* directory, size_t capacity) {
+    size_t n = std::strlen(directory);
+    if ((n == 0 || directory[n - 1] != '\\') && n + 1 < capacity) {
+        directory[n] = '\\';
+        directory[n + 1] = 0;
+    }
+}
+
+} // namespace
+
 void PathEntry::SetDirectory(const char* text) {
     if (text != directory_)
         CopyText(directory_, TextSize, text);
-    // Unlike AppendBackslash, an empty text becomes a lone backslash.
-    size_t n = std::strlen(directory_);
-    if ((n == 0 || directory_[n - 1] != '\\') && n + 1 < TextSize) {
-        directory_[n] = '\\';
-        directory_[n + 1] = 0;
-    } // no room: the text stays cut, and a later join fails cleanly
+    EndWithBackslash(directory_, TextSize);
     for (char* p = directory_; *p; ++p)
         *p = UpperAscii(*p);
 }
@@ -97,7 +106,7 @@ void PathEntry::ReplaceLastComponent(const char* text, bool cut) {
         directory_[LastComponent() - directory_] = 0;
     size_t n = std::strlen(directory_);
     CopyText(directory_ + n, TextSize - n, text);
-    AppendBackslash(directory_, TextSize);
+    EndWithBackslash(directory_, TextSize);
 }
 
 FileEntry::FileEntry(EntryList* list, PathEntry* source, PathEntry* target, const char* sourceName,

@@ -245,7 +245,7 @@ ResultCode InstallEngine::CopyFile(FileEntry* file) {
             break;
         if ((code = ChunkCopied(chunk)) != Ok) {
             file->CloseFiles();
-            return code;
+            break;
         }
     }
     return code == EndOfFile ? Ok : code;

@@ -58,6 +58,21 @@ TEST_F(CopyFixture, CopiesFilesOfEverySizeAroundTheChunkByteForByte) {
     }
 }
 
+TEST_F(CopyFixture, TheChunkHookCanEndACopyEarly) {
+    ASSERT_TRUE(Scratch::WriteFile(Source("in.bin"), TestBytes(5000)));
+    struct Ending : InstallEngine {
+        ResultCode code;
+        explicit Ending(ResultCode c) : InstallEngine(nullptr, nullptr), code(c) {}
+        ResultCode ChunkCopied(unsigned) override { return code; }
+    };
+    Ending aborting(Abort);
+    EXPECT_EQ(aborting.CopyFile(Entry("in.bin", "a.out")), Abort);
+    // "Last chunk written" from the hook finishes the file like the end of the source.
+    Ending finishing(EndOfFile);
+    EXPECT_EQ(finishing.CopyFile(Entry("in.bin", "b.out")), Ok);
+    EXPECT_EQ(Scratch::ReadFile(Target("b.out")).size(), 2048u);
+}
+
 TEST_F(CopyFixture, SourcesInSubFoldersAndReadOnlyTargetsAreCopied) {
     ASSERT_TRUE(Scratch::MakeDir(Source("KBD")));
     ASSERT_TRUE(Scratch::WriteFile(Source("KBD\\kbdus.kbd"), "new layout"));

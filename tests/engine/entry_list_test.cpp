@@ -94,6 +94,10 @@ TEST(PathEntry, LastComponentAndItsReplacement) {
     q.ReplaceLastComponent("disk2", false);
     EXPECT_STREQ(q.Directory(), "C:\\SETUP\\disk2\\"); // no case change here
 
+    PathEntry r(nullptr, "x", "SETUP");
+    r.ReplaceLastComponent("", true); // nothing left: still a directory
+    EXPECT_STREQ(r.Directory(), "\\");
+
     EXPECT_STREQ(PathEntry(nullptr, "x", "A:\\").LastComponent(), "\\");
     EXPECT_STREQ(PathEntry(nullptr, "x", "C:\\SETUP").LastComponent(), "SETUP");
     EXPECT_STREQ(PathEntry(nullptr, "x", "").LastComponent(), "");
