@@ -25,7 +25,9 @@ int UpdateProgress(int done) {
         s.shownPercent = int(percent);
     if (FrontEnd()->UpdateProgress(s.window, s.shownPercent)) {
         // Here the first button, which confirms the abort, is the default.
-        if (ConfirmAbort(s.window, s.abortMessage, 0))
+        // Only that answer cancels; a question that cannot be shown is no
+        // confirmation, and the copy goes on.
+        if (AskMessage(s.window, s.abortMessage, 0) == 1)
             s.cancelled = 1;
     }
     return s.cancelled ? 0 : 1;

@@ -59,7 +59,9 @@ ResultCode ShowOptions(HWND owner) {
         state.SetText(DirectoryText, DestinationDir);
         OptionsCommands commands;
         int result = frontEnd->RunDialog(owner, state, &commands);
-        if (result == 1 || result == 2)
+        // The dialog ends with the whole command; its low word is the button.
+        int button = result == -1 ? 0 : result & 0xFFFF;
+        if (button == 1 || button == 2)
             for (const OptionBox& box : kOptionBoxes)
                 SetupOptions.*box.flag = state.Check(box.control) == 1 ? 1 : 0;
         if (result != 2)

@@ -55,8 +55,10 @@ void ReadState(HWND dialog, DialogState& state) {
 
 // The one procedure behind the modal dialogs. Without a command handler
 // every command ends the dialog (message and question); with one, commands
-// 1 and 2 end it and the others go to the handler.
-INT_PTR StateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// 1 and 2 end it and the others go to the handler. The prompt reads the
+// whole wParam as the command, welcome and options only its low word.
+INT_PTR StateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                        bool byLowWord = false) {
     switch (message) {
     case WM_INITDIALOG: {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
@@ -82,12 +84,13 @@ INT_PTR StateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
         DialogRun* run = RunOf(dialog);
         if (!run)
             return FALSE;
-        if (!run->commands || wParam == IDOK || wParam == IDCANCEL) {
+        WPARAM command = byLowWord ? LOWORD(wParam) : wParam;
+        if (!run->commands || command == IDOK || command == IDCANCEL) {
             ReadState(dialog, *run->state);
             EndDialog(dialog, INT_PTR(wParam));
             return TRUE;
         }
-        if (HIWORD(wParam) == BN_CLICKED) {
+        if (byLowWord || HIWORD(wParam) == BN_CLICKED) {
             int changed = run->commands->OnCommand(LOWORD(wParam), *run->state, dialog);
             if (changed)
                 ShowState(dialog, *run->state, changed);
@@ -114,11 +117,11 @@ INT_PTR CALLBACK DirectoryPromptProc(HWND d, UINT m, WPARAM w, LPARAM l) {
     return StateDialogProc(d, m, w, l);
 }
 INT_PTR CALLBACK WelcomeDialogProc(HWND d, UINT m, WPARAM w, LPARAM l) {
-    StateDialogProc(d, m, w, l);
+    StateDialogProc(d, m, w, l, true);
     return FALSE;
 }
 INT_PTR CALLBACK OptionsDialogProc(HWND d, UINT m, WPARAM w, LPARAM l) {
-    StateDialogProc(d, m, w, l);
+    StateDialogProc(d, m, w, l, true);
     return FALSE;
 }
 

@@ -320,6 +320,8 @@ TEST_F(Dialogs, ProgressShowsEachPercentOnceAndNeverGoesBack) {
 
 TEST_F(Dialogs, ProgressCancelAsksWithOkPreselectedAndStopsForGood) {
     ASSERT_TRUE(OpenProgressWindow(owner, 4, MsgAbortConfirm));
+    ui.cancelPresses = {true};
+    EXPECT_EQ(UpdateProgress(1), 1) << "a question that cannot be shown confirms nothing";
     ui.cancelPresses = {true, true};
     ui.replies = {Press(2), Press(1)};
     EXPECT_EQ(UpdateProgress(1), 1) << "\"&Cancel\" in the question: go on";

@@ -155,6 +155,38 @@ TEST_F(RealDialogs, WelcomeAndOptionsWithTheAbortConfirmation) {
     EXPECT_EQ(SetupOptions.ArvelU, 1u);
 }
 
+// Welcome and options end on the low word of the command alone, with the
+// whole wParam as their result. Were the first command ignored, the Cancel
+// posted after it would bring the abort confirmation.
+TEST_F(RealDialogs, WelcomeAndOptionsEndOnTheLowWordOfTheCommand) {
+    auto okWithNotification = [](HWND d) {
+        SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);
+        PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    };
+    int confirmations = 0;
+    auto confirm = [&](HWND d) {
+        ++confirmations;
+        Press(d, IDOK);
+    };
+    {
+        Robot robot(
+            {{"Brivanta 98 Setup", okWithNotification}, {"Brivanta Installation", confirm}});
+        EXPECT_EQ(ShowWelcome(nullptr), Ok);
+    }
+    {
+        Robot robot({{"Setup Options",
+                      [&](HWND d) {
+                          CheckDlgButton(d, 1013, BST_UNCHECKED);
+                          okWithNotification(d);
+                      }},
+                     {"Brivanta Installation", confirm}});
+        EXPECT_EQ(ShowOptions(nullptr), Ok);
+    }
+    EXPECT_EQ(confirmations, 0);
+    EXPECT_EQ(SetupOptions.DunorU, 0u) << "the boxes are read as the dialog ends";
+    EXPECT_EQ(SetupOptions.ArvelU, 1u);
+}
+
 TEST_F(RealDialogs, ChangeInTheOptionsAsksForTheDirectoryAndShowsIt) {
     char windows[MAX_PATH];
     ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
