@@ -80,14 +80,12 @@ bool IsHeaderOf(const char* line, const char* section) {
     return std::strlen(section) == length && CompareNoCaseN(line + 1, section, length) == 0;
 }
 
-bool StartsWithBracket(const char* line) {
+// A header starts with "[" after any blanks; one without "]" still ends the
+// section before it, though it names none.
+bool IsHeader(const char* line) {
     while (*line == ' ')
         ++line;
     return *line == '[';
-}
-
-bool IsHeader(const char* line) {
-    return StartsWithBracket(line) && std::strchr(line, ']');
 }
 
 // The key of a line runs from its first character to the first "=".
@@ -235,18 +233,16 @@ bool IniFile::Rewrite(Edit edit, const char* section, const char* key, const cha
     LineReader reader(in);
     char piece[LineCapacity];
     unsigned pieceLength = 0;
-    bool lineStart = true, bracket = false, header = false, headerMatched = false;
+    bool lineStart = true, header = false, headerMatched = false;
     bool found = false, endsWithBreak = false, inSection = false, writeOk = true;
     while (writeOk && reader.Next(piece, sizeof piece, &pieceLength)) {
         if (lineStart) {
-            bracket = StartsWithBracket(piece);
             header = IsHeader(piece);
             headerMatched = IsHeaderOf(piece, section);
             if (!header && edit == Edit::Disable && inSection && HasKey(piece, key))
                 writeOk = WriteText(out, "*");
-        } else if (bracket && std::strchr(piece, ']')) {
+        } else if (header && std::strchr(piece, ']')) {
             // A header longer than the buffer: its name is too long to match.
-            header = true;
             headerMatched = false;
         }
         writeOk = writeOk && _lwrite(out, piece, pieceLength) == pieceLength;

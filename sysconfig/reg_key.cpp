@@ -70,15 +70,16 @@ bool NextKeyComponent(char** cursor, char** component) {
 
 // Opens every component of the work path that a backslash follows; *cursor
 // is left on the last component.
-bool OpenKeys(Walk* walk, char** cursor, REGSAM mask) {
+LONG OpenKeys(Walk* walk, char** cursor, REGSAM mask) {
     char* component;
     while (NextKeyComponent(cursor, &component)) {
         HKEY next;
-        if (RegOpenKeyExA(walk->Current(), component, 0, mask, &next) != ERROR_SUCCESS)
-            return false;
+        LONG status = RegOpenKeyExA(walk->Current(), component, 0, mask, &next);
+        if (status != ERROR_SUCCESS)
+            return status;
         walk->MoveTo(next);
     }
-    return true;
+    return ERROR_SUCCESS;
 }
 
 const char* ValueName(const char* name) {
@@ -115,12 +116,19 @@ static bool CopyPath(char* work, const char* rest) {
     return true;
 }
 
-bool RegKey::Start(const char* path, HKEY* start, char* work) const {
+// The working copy of a walk's path; a status when there is nothing to walk.
+static LONG StartWalk(HKEY start, const char* path, char* work) {
+    if (!start)
+        return ERROR_INVALID_HANDLE;
+    return CopyPath(work, path) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+}
+
+const char* RegKey::Start(const char* path, HKEY* start) const {
     if (key_) {
         *start = key_;
-        return CopyPath(work, path);
+        return path;
     }
-    return CopyPath(work, AbsoluteRest(path, start));
+    return AbsoluteRest(path, start);
 }
 
 bool RegKey::Open(const char* path, bool relative) {
@@ -164,23 +172,32 @@ bool RegKey::Open(const char* path, bool relative) {
     return ok;
 }
 
+LONG QueryValueByPath(HKEY start, const char* path, BYTE* buffer, DWORD* size) {
+    char work[RegKey::MaxPath + 1];
+    LONG status = StartWalk(start, path, work);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!*work) {
+        *size = 0;
+        return ERROR_SUCCESS;
+    }
+    Walk walk(start);
+    char* cursor = work;
+    status = OpenKeys(&walk, &cursor, KEY_READ);
+    if (status != ERROR_SUCCESS)
+        return status;
+    return RegQueryValueExA(walk.Current(), ValueName(cursor), nullptr, nullptr, buffer, size);
+}
+
 bool RegKey::QueryValue(const char* path, char* buffer, unsigned size) {
     if (!buffer || size == 0)
         return false;
     buffer[0] = 0;
-    HKEY start;
-    char work[MaxPath + 1];
-    if (!Start(path, &start, work))
-        return false;
-    if (!*work)
-        return true;
-    Walk walk(start);
-    char* cursor = work;
-    if (!OpenKeys(&walk, &cursor, KEY_READ))
-        return false;
+    HKEY start = nullptr;
+    const char* rest = Start(path, &start);
     DWORD got = size;
-    if (RegQueryValueExA(walk.Current(), ValueName(cursor), nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS) {
+    if (!rest ||
+        QueryValueByPath(start, rest, reinterpret_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS) {
         buffer[0] = 0;
         return false;
     }
@@ -195,56 +212,82 @@ bool RegKey::QueryValue(const char* path, char* buffer, unsigned size) {
     return true;
 }
 
-bool RegKey::SetValue(const char* path, DWORD type, const BYTE* data, DWORD size) {
-    HKEY start;
-    char work[MaxPath + 1];
-    if (!Start(path, &start, work))
-        return false;
+static DWORD StoredSize(DWORD type, const BYTE* data, DWORD size) {
+    switch (type) {
+    case REG_SZ:
+        return DWORD(std::strlen(reinterpret_cast<const char*>(data)) + 1);
+    case REG_BINARY:
+        return size;
+    case REG_DWORD:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+LONG SetValueByPath(HKEY start, const char* path, const BYTE* data, DWORD type, DWORD size) {
+    char work[RegKey::MaxPath + 1];
+    LONG status = StartWalk(start, path, work);
+    if (status != ERROR_SUCCESS)
+        return status;
     Walk walk(start);
     char* cursor = work;
     char* component;
     while (NextKeyComponent(&cursor, &component)) {
         HKEY next;
         DWORD disposition;
-        if (RegCreateKeyExA(walk.Current(), component, 0, const_cast<LPSTR>(""),
-                            REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &next,
-                            &disposition) != ERROR_SUCCESS)
-            return false;
+        status = RegCreateKeyExA(walk.Current(), component, 0, const_cast<LPSTR>(""),
+                                 REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &next, &disposition);
+        if (status != ERROR_SUCCESS)
+            return status;
         walk.MoveTo(next);
     }
     if (!*cursor) // a path ending in a backslash only makes its keys
-        return true;
-    return RegSetValueExA(walk.Current(), ValueName(cursor), 0, type, data, size) == ERROR_SUCCESS;
+        return ERROR_SUCCESS;
+    return RegSetValueExA(walk.Current(), ValueName(cursor), 0, type, data,
+                          StoredSize(type, data, size));
+}
+
+bool RegKey::SetValue(const char* path, DWORD type, const BYTE* data) {
+    HKEY start = nullptr;
+    const char* rest = Start(path, &start);
+    return rest && SetValueByPath(start, rest, data, type, 0) == ERROR_SUCCESS;
 }
 
 bool RegKey::SetString(const char* path, const char* text) {
-    return SetValue(path, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                    DWORD(std::strlen(text) + 1));
+    return SetValue(path, REG_SZ, reinterpret_cast<const BYTE*>(text));
 }
 
 bool RegKey::SetNumber(const char* path, DWORD number) {
-    return SetValue(path, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    return SetValue(path, REG_DWORD, reinterpret_cast<const BYTE*>(&number));
 }
 
-bool RegKey::Delete(const char* path) {
-    HKEY start;
-    char work[MaxPath + 1];
-    if (!Start(path, &start, work))
-        return false;
+LONG DeleteByPath(HKEY start, const char* path) {
+    char work[RegKey::MaxPath + 1];
+    LONG status = StartWalk(start, path, work);
+    if (status != ERROR_SUCCESS)
+        return status;
     Walk walk(start);
     char* cursor = work;
-    if (!OpenKeys(&walk, &cursor, KEY_ALL_ACCESS))
-        return false;
+    status = OpenKeys(&walk, &cursor, KEY_ALL_ACCESS);
+    if (status != ERROR_SUCCESS)
+        return status;
     // An empty name would open the key itself and delete the whole tree
     // above the path's end.
     if (!*cursor)
-        return false;
+        return ERROR_INVALID_PARAMETER;
     HKEY key;
     if (RegOpenKeyExA(walk.Current(), cursor, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegCloseKey(key);
-        return DeleteKeyTree(walk.Current(), cursor);
+        return DeleteKeyTree(walk.Current(), cursor) ? ERROR_SUCCESS : ERROR_CANTWRITE;
     }
-    return RegDeleteValueA(walk.Current(), cursor) == ERROR_SUCCESS;
+    return RegDeleteValueA(walk.Current(), cursor);
+}
+
+bool RegKey::Delete(const char* path) {
+    HKEY start = nullptr;
+    const char* rest = Start(path, &start);
+    return rest && DeleteByPath(start, rest) == ERROR_SUCCESS;
 }
 
 namespace {

@@ -36,14 +36,28 @@ class RegKey {
     bool Delete(const char* path);
 
   private:
-    // The key a path starts from and the rest of the path, copied into
-    // `work` (MaxPath + 1 bytes). False: no root, or the path is too long.
-    bool Start(const char* path, HKEY* start, char* work) const;
-    bool SetValue(const char* path, DWORD type, const BYTE* data, DWORD size);
+    // The key a path starts from (the held key, or else the root its prefix
+    // names) and the rest of the path; null when it has no root.
+    const char* Start(const char* path, HKEY* start) const;
+    bool SetValue(const char* path, DWORD type, const BYTE* data);
 
     HKEY key_ = nullptr;
     unsigned access_;
 };
+
+// The walks behind RegKey, down a path (at most RegKey::MaxPath characters)
+// from a starting key that they never close. Each answers the registry status
+// that ended it.
+
+// Reads the value the path names into `buffer`: *size bytes in, the bytes
+// read out. An empty path reads nothing and succeeds.
+LONG QueryValueByPath(HKEY start, const char* path, BYTE* buffer, DWORD* size);
+// Creates every missing key on the path and writes the value, unless the path
+// ends in a backslash. The size stored: REG_SZ the text's length plus one,
+// REG_DWORD 4, REG_BINARY `size`, any other type 0.
+LONG SetValueByPath(HKEY start, const char* path, const BYTE* data, DWORD type, DWORD size);
+// Deletes the last component: a key with all its subkeys, or else a value.
+LONG DeleteByPath(HKEY start, const char* path);
 
 // Deletes parent\name and everything under it, deepest keys first.
 bool DeleteKeyTree(HKEY parent, const char* name);

@@ -129,6 +129,19 @@ TEST(IniFile, DisableKeyChangesTheSectionsLinesOnlyAndOnlyOnce) {
     EXPECT_FALSE(Scratch::Exists(RewriteTempPath()));
 }
 
+TEST(IniFile, AnUnclosedHeaderEndsTheSectionAndMatchesNothing) {
+    Scratch scratch;
+    TestIni file("B");
+    const std::string before = "[boot]\r\nshell=x\r\n [boot\r\nshell=y\r\n";
+    ASSERT_TRUE(file.Write(before));
+    IniFile ini(file.Name().c_str());
+    ASSERT_TRUE(ini.DisableKey("boot", "shell"));
+    EXPECT_EQ(file.Read(), "[boot]\r\n*shell=x\r\n [boot\r\nshell=y\r\n");
+    ASSERT_TRUE(file.Write(before));
+    ASSERT_TRUE(ini.InsertEntry("boot", "NULL", "n"));
+    EXPECT_EQ(file.Read(), "[boot]\r\nNULL=n\r\nshell=x\r\n [boot\r\nshell=y\r\n");
+}
+
 TEST(IniFile, InsertEntryPutsTheNewestLineFirstAndEndsAnUnfinishedLastLine) {
     Scratch scratch;
     TestIni missing("M");

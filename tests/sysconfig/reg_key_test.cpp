@@ -132,6 +132,44 @@ TEST(RegKey, QueryValueAlwaysLeavesATerminatedTextWithinTheBuffer) {
     EXPECT_EQ(buffer[0], '#');
 }
 
+TEST(RegKey, TheWalksStartAtAGivenKeyAndAnswerTheRegistryStatus) {
+    TestRegistry reg;
+    const std::string sub = reg.Sub();
+    const BYTE bytes[] = {1, 0, 2, 0, 3};
+    EXPECT_EQ(SetValueByPath(HKEY_CURRENT_USER, (sub + "\\W\\bin").c_str(), bytes, REG_BINARY, 3),
+              ERROR_SUCCESS);
+    StoredValue bin = ReadStored(HKEY_CURRENT_USER, sub + "\\W", "bin");
+    EXPECT_EQ(bin.type, DWORD(REG_BINARY));
+    EXPECT_EQ(bin.data, std::string("\1\0\2", 3));
+    // The size handed in counts for binary data only.
+    EXPECT_EQ(SetValueByPath(HKEY_CURRENT_USER, (sub + "\\W\\text").c_str(),
+                             reinterpret_cast<const BYTE*>("ab"), REG_SZ, 1),
+              ERROR_SUCCESS);
+    EXPECT_EQ(ReadStored(HKEY_CURRENT_USER, sub + "\\W", "text").size, 3u);
+    EXPECT_EQ(SetValueByPath(HKEY_CURRENT_USER, (sub + "\\W\\none").c_str(), bytes, REG_NONE, 5),
+              ERROR_SUCCESS);
+    StoredValue none = ReadStored(HKEY_CURRENT_USER, sub + "\\W", "none");
+    EXPECT_TRUE(none.found);
+    EXPECT_EQ(none.size, 0u);
+
+    HKEY w;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (sub + "\\W").c_str(), 0, KEY_ALL_ACCESS, &w),
+              ERROR_SUCCESS);
+    BYTE buffer[8];
+    DWORD size = sizeof buffer;
+    EXPECT_EQ(QueryValueByPath(w, "bin", buffer, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(std::memcmp(buffer, bytes, 3), 0);
+    size = sizeof buffer;
+    EXPECT_EQ(QueryValueByPath(w, "Missing\\bin", buffer, &size), ERROR_FILE_NOT_FOUND);
+    size = sizeof buffer;
+    EXPECT_EQ(QueryValueByPath(w, "missing", buffer, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(DeleteByPath(w, "bin"), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteByPath(w, "bin"), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, sub + "\\W", "bin").found);
+    RegCloseKey(w); // the walks leave the starting key open
+}
+
 TEST(RegKey, DeleteRemovesWholeTreesOrValuesButNeverTheParentOfAnEmptyName) {
     TestRegistry reg;
     RegKey key(kBoth);
