@@ -1,7 +1,9 @@
 // Host-only cases of the product layer: failures the emulated machine can
 // force (a write that fills the disk, a create that fails), the setup
 // program's own path, a Windows folder at a drive's root, and what the
-// windows of other programs received and how often they were looked for.
+// windows of other programs received and how often they were looked for,
+// and the finishing hook: the Program Manager commands, the program started
+// and the messages after a run.
 #include "product/product_machine.h"
 
 #include "fonts.h"
@@ -183,6 +185,132 @@ TEST(ProductHost, AClosingIndicatorIsLookedForOnceMore) {
     EXPECT_TRUE(DisableLayoutIndicator()) << "no program file: 1";
     EXPECT_EQ(hostwin::FindWindowCount() - before, 2u);
     EXPECT_FALSE(IsWindow(indicator));
+}
+
+} // namespace
+
+namespace {
+
+typedef ScriptedFrontEnd::Reply Reply;
+
+// The finishing hook after a run of a small script whose program file is
+// copied to C:\TARGET; the dialogs and Program Manager are the host's.
+struct Finishing : ::testing::Test {
+    ProductMachine m;
+    ScriptedUi engineUi;
+    ScriptedFrontEnd dialogs;
+    std::string text;
+    CopyingInstaller installer;
+    ProductScript* script = nullptr;
+
+    void SetUp() override {
+        SetModuleInstance(GetModuleHandleA(nullptr));
+        SetLanguageCode(LanguageEnglish);
+        SetFrontEnd(&dialogs);
+        SetupOptions = {};
+        SharedDir[0] = 0;
+        ASSERT_TRUE(Scratch::MakeDir("C:\\SETUP"));
+        ASSERT_TRUE(Scratch::MakeDir("C:\\TARGET"));
+        ASSERT_TRUE(Scratch::WriteFile("C:\\SETUP\\main.ex_", "program"));
+        hostwin::SetModuleFileName("C:\\SETUP\\SETUP.EXE");
+        installer.SetUi(&engineUi);
+    }
+    void TearDown() override {
+        installer.Paths().Clear();
+        installer.Files().Clear();
+        installer.Deletes().Clear();
+        delete script;
+        SetFrontEnd(nullptr);
+        SetLanguageCode(LanguageBulgarian);
+    }
+    ResultCode RunCopying(const char* programName) {
+        text = std::string(
+                   "Paths:~Disk 1=A:\\\r\n:TGT=C:\\TARGET\\\r\nFiles:|~Disk 1|main.ex_,|TGT|") +
+               programName + "\r\nEnd:";
+        script = new ProductScript(text.data(), unsigned(text.size()));
+        installer.SetScript(script);
+        ResultCode r = installer.Run();
+        hostwin::ClearProgmanCommands();
+        return r;
+    }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> sent;
+        for (const hostwin::ProgmanCommand& c : hostwin::ProgmanCommands())
+            sent.push_back(c.text);
+        return sent;
+    }
+};
+
+const char kRestartQuestion[] = "304: You must restart your computer before new settings will "
+                                "take effect.\n Do you want to restart your computer now?";
+
+TEST_F(Finishing, TheItemGoesToBothGroupsThenTheProgramStartsThenTheRestartIsOffered) {
+    ASSERT_EQ(RunCopying("brivanta.exe"), Ok);
+    dialogs.replies = {Reply{2}, Reply{1}};
+    EXPECT_EQ(installer.Finish(Ok), Ok);
+
+    const std::string add = "[AddItem(C:\\TARGET\\brivanta.exe,Brivanta 3.2)]";
+    std::vector<std::string> expected = {
+        "[ShowGroup(Velmor Applications, 4)]", "[CreateGroup(Velmor Applications)]",
+        "[ShowGroup(Velmor Applications, 1)]", "[ReplaceItem(Brivanta 3.2)]", add};
+    for (const char* old : {"BV Control Panel", "BV Panel Help", "BV ReadMe", "BV Tutorial",
+                            "Brivanta 3.0", "Brivanta 3.1"}) {
+        expected.push_back("[ShowGroup(Velmor Applications, 1)]");
+        expected.push_back(std::string("[DeleteItem(") + old + ")]");
+    }
+    for (const char* line :
+         {"[ShowGroup(Velmor Applications, 4)]", "[ShowGroup(Velmor Applications, 6)]",
+          "[ShowGroup(Velmor Applications, 4)]", "[Reload(Velmor Applications)]",
+          "[ShowGroup(StartUp, 4)]", "[CreateGroup(StartUp)]", "[ShowGroup(StartUp, 1)]",
+          "[ReplaceItem(Brivanta 3.2)]"})
+        expected.push_back(line);
+    expected.push_back(add);
+    for (const char* old : {"Brivanta 3.0", "Brivanta 3.1"}) {
+        expected.push_back("[ShowGroup(StartUp, 1)]");
+        expected.push_back(std::string("[DeleteItem(") + old + ")]");
+    }
+    for (const char* line :
+         {"[ShowGroup(StartUp, 6)]", "[ShowGroup(StartUp, 4)]", "[Reload(StartUp)]"})
+        expected.push_back(line);
+    EXPECT_EQ(Commands(), expected);
+
+    ASSERT_EQ(hostwin::ShellStarts().size(), 1u);
+    const hostwin::ShellStart& start = hostwin::ShellStarts()[0];
+    EXPECT_EQ(start.operation, "open");
+    EXPECT_EQ(start.file, "C:\\TARGET\\brivanta.exe");
+    EXPECT_EQ(start.parameters, "1");
+    EXPECT_EQ(start.directory, "");
+    EXPECT_EQ(start.show, SW_SHOWNORMAL);
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{kRestartQuestion, "305: Installation was successful!"}));
+    EXPECT_FALSE(installer.RestartRequested());
+}
+
+TEST_F(Finishing, WithoutTheProgramNothingStartsYetTheQuestionComesAndOnlyResultThreeIsReported) {
+    ASSERT_EQ(RunCopying("brivanta.ex_"), Ok);
+    dialogs.replies = {Reply{1}, Reply{1}, Reply{1}};
+    EXPECT_EQ(installer.Finish(Ok), Ok);
+    EXPECT_TRUE(hostwin::ShellStarts().empty());
+    for (const std::string& c : Commands())
+        EXPECT_EQ(c.find("AddItem"), std::string::npos) << c;
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{
+                  "305: Brivanta can't be added to the program group:Velmor Applications!",
+                  "305: Brivanta can't be added to the StartUp group!", kRestartQuestion}));
+    EXPECT_TRUE(installer.RestartRequested()) << "the first button";
+
+    dialogs.log.clear();
+    hostwin::ClearProgmanCommands();
+    dialogs.replies = {Reply{1}};
+    EXPECT_EQ(installer.Finish(MalformedScript), MalformedScript);
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{"305: There is an error in the installation files!"}));
+    for (ResultCode other : {Abort, Skip, NotApplicable}) {
+        EXPECT_EQ(installer.Finish(other), Ok) << other;
+    }
+    EXPECT_EQ(dialogs.log.size(), 1u) << "the others end without a word";
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_TRUE(hostwin::ShellStarts().empty());
 }
 
 } // namespace
