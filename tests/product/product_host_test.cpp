@@ -2,8 +2,8 @@
 // force (a write that fills the disk, a create that fails), the setup
 // program's own path, a Windows folder at a drive's root, and what the
 // windows of other programs received and how often they were looked for,
-// and the finishing hook: the Program Manager commands, the program started
-// and the messages after a run.
+// the opening hook (caption, dialogs, font extension, layout) and the
+// finishing hook (Program Manager commands, the program started, messages).
 #include "product/product_machine.h"
 
 #include "fonts.h"
@@ -311,6 +311,67 @@ TEST_F(Finishing, WithoutTheProgramNothingStartsYetTheQuestionComesAndOnlyResult
     EXPECT_EQ(dialogs.log.size(), 1u) << "the others end without a word";
     EXPECT_TRUE(Commands().empty());
     EXPECT_TRUE(hostwin::ShellStarts().empty());
+}
+
+} // namespace
+
+namespace {
+
+// The opening hook with the host's dialogs: every dialog answered with its
+// first button unless `options` changes the options dialog.
+struct Opening : ::testing::Test {
+    ProductMachine m;
+    ScriptedFrontEnd dialogs;
+    HWND main = nullptr;
+    ProductInstaller installer{nullptr};
+
+    void SetUp() override {
+        SetModuleInstance(GetModuleHandleA(nullptr));
+        SetLanguageCode(LanguageBulgarian);
+        SetFrontEnd(&dialogs);
+        FontExtension[0] = 0;
+        main = hostwin::AddWindow("KX Installer");
+        installer.SetOwnerWindow(main);
+    }
+    void TearDown() override {
+        FontExtension[0] = 0;
+        SetFrontEnd(nullptr);
+        SetLanguageCode(LanguageBulgarian);
+    }
+    // Welcome, destination, the new directory's question, options, and the
+    // indicator's question when it comes.
+    void Answer(const ScriptedFrontEnd::Reply& options) {
+        dialogs.replies = {Reply{1}, Reply{1}, Reply{1}, options, Reply{2}};
+    }
+};
+
+TEST_F(Opening, EnglishCaptionRunningVersionsDialogsFontExtensionKeyboardThenUsLayout) {
+    hostwin::AddWindow("Brivanta 3.1 Main Window");
+    hostwin::AddWindow("Indicator"); // running, not registered
+    Answer(Reply{1});
+    ASSERT_EQ(installer.Initialize(), Ok);
+    EXPECT_EQ(hostwin::WindowText(main), "Brivanta 98 Setup");
+    ASSERT_EQ(dialogs.log.size(), 5u);
+    EXPECT_EQ(dialogs.log[1], "310: Enter Brivanta destination directory.");
+    EXPECT_EQ(dialogs.log[4].find("304: A windows application which manipulates keyboard"), 0u)
+        << "the keyboard step comes after the options";
+    ASSERT_EQ(hostwin::WindowMessages().size(), 1u) << "the indicator was left running";
+    EXPECT_EQ(hostwin::WindowMessages()[0].className, "Brivanta 3.1 Main Window");
+    EXPECT_EQ(hostwin::WindowMessages()[0].message, 1025u);
+    EXPECT_STREQ(FontExtension, "001") << "the system fonts are chosen by default";
+    ASSERT_NE(installer.Script(), nullptr);
+    EXPECT_EQ(installer.Script()->Status(), 0);
+    EXPECT_EQ(hostwin::ActivatedKeyboardLayouts(), (std::vector<uintptr_t>{0x409}));
+}
+
+TEST_F(Opening, WithoutTheSystemFontsNoExtensionIsChosen) {
+    Reply options;
+    options.checks = {{1012, false}};
+    Answer(options);
+    ASSERT_EQ(installer.Initialize(), Ok);
+    EXPECT_EQ(SetupOptions.SystemFonts, 0u);
+    EXPECT_STREQ(FontExtension, "");
+    EXPECT_EQ(dialogs.log.size(), 4u) << "no indicator, no question";
 }
 
 } // namespace
