@@ -1,7 +1,9 @@
 // Host-only cases of the product layer: failures the emulated machine can
 // force (a write that fills the disk, a create that fails), the setup
 // program's own path, a Windows folder at a drive's root, and what the
-// windows of other programs received and how often they were looked for.
+// windows of other programs received and how often they were looked for,
+// the opening hook (caption, dialogs, font extension, layout) and the
+// finishing hook (Program Manager commands, the program started, messages).
 #include "product/product_machine.h"
 
 #include "fonts.h"
@@ -183,6 +185,193 @@ TEST(ProductHost, AClosingIndicatorIsLookedForOnceMore) {
     EXPECT_TRUE(DisableLayoutIndicator()) << "no program file: 1";
     EXPECT_EQ(hostwin::FindWindowCount() - before, 2u);
     EXPECT_FALSE(IsWindow(indicator));
+}
+
+} // namespace
+
+namespace {
+
+typedef ScriptedFrontEnd::Reply Reply;
+
+// The finishing hook after a run of a small script whose program file is
+// copied to C:\TARGET; the dialogs and Program Manager are the host's.
+struct Finishing : ::testing::Test {
+    ProductMachine m;
+    ScriptedUi engineUi;
+    ScriptedFrontEnd dialogs;
+    std::string text;
+    CopyingInstaller installer;
+    ProductScript* script = nullptr;
+
+    void SetUp() override {
+        SetModuleInstance(GetModuleHandleA(nullptr));
+        SetLanguageCode(LanguageEnglish);
+        SetFrontEnd(&dialogs);
+        SetupOptions = {};
+        SharedDir[0] = 0;
+        ASSERT_TRUE(Scratch::MakeDir("C:\\SETUP"));
+        ASSERT_TRUE(Scratch::MakeDir("C:\\TARGET"));
+        ASSERT_TRUE(Scratch::WriteFile("C:\\SETUP\\main.ex_", "program"));
+        hostwin::SetModuleFileName("C:\\SETUP\\SETUP.EXE");
+        installer.SetUi(&engineUi);
+    }
+    void TearDown() override {
+        installer.Paths().Clear();
+        installer.Files().Clear();
+        installer.Deletes().Clear();
+        delete script;
+        SetFrontEnd(nullptr);
+        SetLanguageCode(LanguageBulgarian);
+    }
+    ResultCode RunCopying(const char* programName) {
+        text = std::string(
+                   "Paths:~Disk 1=A:\\\r\n:TGT=C:\\TARGET\\\r\nFiles:|~Disk 1|main.ex_,|TGT|") +
+               programName + "\r\nEnd:";
+        script = new ProductScript(text.data(), unsigned(text.size()));
+        installer.SetScript(script);
+        ResultCode r = installer.Run();
+        hostwin::ClearProgmanCommands();
+        return r;
+    }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> sent;
+        for (const hostwin::ProgmanCommand& c : hostwin::ProgmanCommands())
+            sent.push_back(c.text);
+        return sent;
+    }
+};
+
+const char kRestartQuestion[] = "304: You must restart your computer before new settings will "
+                                "take effect.\n Do you want to restart your computer now?";
+
+TEST_F(Finishing, TheItemGoesToBothGroupsThenTheProgramStartsThenTheRestartIsOffered) {
+    ASSERT_EQ(RunCopying("brivanta.exe"), Ok);
+    dialogs.replies = {Reply{2}, Reply{1}};
+    EXPECT_EQ(installer.Finish(Ok), Ok);
+
+    const std::string add = "[AddItem(C:\\TARGET\\brivanta.exe,Brivanta 3.2)]";
+    std::vector<std::string> expected = {
+        "[ShowGroup(Velmor Applications, 4)]", "[CreateGroup(Velmor Applications)]",
+        "[ShowGroup(Velmor Applications, 1)]", "[ReplaceItem(Brivanta 3.2)]", add};
+    for (const char* old : {"BV Control Panel", "BV Panel Help", "BV ReadMe", "BV Tutorial",
+                            "Brivanta 3.0", "Brivanta 3.1"}) {
+        expected.push_back("[ShowGroup(Velmor Applications, 1)]");
+        expected.push_back(std::string("[DeleteItem(") + old + ")]");
+    }
+    for (const char* line :
+         {"[ShowGroup(Velmor Applications, 4)]", "[ShowGroup(Velmor Applications, 6)]",
+          "[ShowGroup(Velmor Applications, 4)]", "[Reload(Velmor Applications)]",
+          "[ShowGroup(StartUp, 4)]", "[CreateGroup(StartUp)]", "[ShowGroup(StartUp, 1)]",
+          "[ReplaceItem(Brivanta 3.2)]"})
+        expected.push_back(line);
+    expected.push_back(add);
+    for (const char* old : {"Brivanta 3.0", "Brivanta 3.1"}) {
+        expected.push_back("[ShowGroup(StartUp, 1)]");
+        expected.push_back(std::string("[DeleteItem(") + old + ")]");
+    }
+    for (const char* line :
+         {"[ShowGroup(StartUp, 6)]", "[ShowGroup(StartUp, 4)]", "[Reload(StartUp)]"})
+        expected.push_back(line);
+    EXPECT_EQ(Commands(), expected);
+
+    ASSERT_EQ(hostwin::ShellStarts().size(), 1u);
+    const hostwin::ShellStart& start = hostwin::ShellStarts()[0];
+    EXPECT_EQ(start.operation, "open");
+    EXPECT_EQ(start.file, "C:\\TARGET\\brivanta.exe");
+    EXPECT_EQ(start.parameters, "1");
+    EXPECT_EQ(start.directory, "");
+    EXPECT_EQ(start.show, SW_SHOWNORMAL);
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{kRestartQuestion, "305: Installation was successful!"}));
+    EXPECT_FALSE(installer.RestartRequested());
+}
+
+TEST_F(Finishing, WithoutTheProgramNothingStartsYetTheQuestionComesAndOnlyResultThreeIsReported) {
+    ASSERT_EQ(RunCopying("brivanta.ex_"), Ok);
+    dialogs.replies = {Reply{1}, Reply{1}, Reply{1}};
+    EXPECT_EQ(installer.Finish(Ok), Ok);
+    EXPECT_TRUE(hostwin::ShellStarts().empty());
+    for (const std::string& c : Commands())
+        EXPECT_EQ(c.find("AddItem"), std::string::npos) << c;
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{
+                  "305: Brivanta can't be added to the program group:Velmor Applications!",
+                  "305: Brivanta can't be added to the StartUp group!", kRestartQuestion}));
+    EXPECT_TRUE(installer.RestartRequested()) << "the first button";
+
+    dialogs.log.clear();
+    hostwin::ClearProgmanCommands();
+    dialogs.replies = {Reply{1}};
+    EXPECT_EQ(installer.Finish(MalformedScript), MalformedScript);
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{"305: There is an error in the installation files!"}));
+    for (ResultCode other : {Abort, Skip, NotApplicable}) {
+        EXPECT_EQ(installer.Finish(other), Ok) << other;
+    }
+    EXPECT_EQ(dialogs.log.size(), 1u) << "the others end without a word";
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_TRUE(hostwin::ShellStarts().empty());
+}
+
+} // namespace
+
+namespace {
+
+// The opening hook with the host's dialogs: every dialog answered with its
+// first button unless `options` changes the options dialog.
+struct Opening : ::testing::Test {
+    ProductMachine m;
+    ScriptedFrontEnd dialogs;
+    HWND main = nullptr;
+    ProductInstaller installer{nullptr};
+
+    void SetUp() override {
+        SetModuleInstance(GetModuleHandleA(nullptr));
+        SetLanguageCode(LanguageBulgarian);
+        SetFrontEnd(&dialogs);
+        FontExtension[0] = 0;
+        main = hostwin::AddWindow("KX Installer");
+        installer.SetOwnerWindow(main);
+    }
+    void TearDown() override {
+        FontExtension[0] = 0;
+        SetFrontEnd(nullptr);
+        SetLanguageCode(LanguageBulgarian);
+    }
+    // Welcome, destination, the new directory's question, options, and the
+    // indicator's question when it comes.
+    void Answer(const ScriptedFrontEnd::Reply& options) {
+        dialogs.replies = {Reply{1}, Reply{1}, Reply{1}, options, Reply{2}};
+    }
+};
+
+TEST_F(Opening, EnglishCaptionRunningVersionsDialogsFontExtensionKeyboardThenUsLayout) {
+    hostwin::AddWindow("Brivanta 3.1 Main Window");
+    hostwin::AddWindow("Indicator"); // running, not registered
+    Answer(Reply{1});
+    ASSERT_EQ(installer.Initialize(), Ok);
+    EXPECT_EQ(hostwin::WindowText(main), "Brivanta 98 Setup");
+    ASSERT_EQ(dialogs.log.size(), 5u);
+    EXPECT_EQ(dialogs.log[1], "310: Enter Brivanta destination directory.");
+    EXPECT_EQ(dialogs.log[4].find("304: A windows application which manipulates keyboard"), 0u)
+        << "the keyboard step comes after the options";
+    ASSERT_EQ(hostwin::WindowMessages().size(), 1u) << "the indicator was left running";
+    EXPECT_EQ(hostwin::WindowMessages()[0].className, "Brivanta 3.1 Main Window");
+    EXPECT_EQ(hostwin::WindowMessages()[0].message, 1025u);
+    EXPECT_STREQ(FontExtension, "001") << "the system fonts are chosen by default";
+    ASSERT_NE(installer.Script(), nullptr);
+    EXPECT_EQ(installer.Script()->Status(), 0);
+    EXPECT_EQ(hostwin::ActivatedKeyboardLayouts(), (std::vector<uintptr_t>{0x409}));
+}
+
+TEST_F(Opening, WithoutTheSystemFontsNoExtensionIsChosen) {
+    Reply options;
+    options.checks = {{1012, false}};
+    Answer(options);
+    ASSERT_EQ(installer.Initialize(), Ok);
+    EXPECT_EQ(SetupOptions.SystemFonts, 0u);
+    EXPECT_STREQ(FontExtension, "");
+    EXPECT_EQ(dialogs.log.size(), 4u) << "no indicator, no question";
 }
 
 } // namespace
