@@ -1,8 +1,9 @@
 #!/bin/bash
-# Fails when a shipped executable could not load on Windows 95/98: it imports
-# a DLL or a function that those systems do not export (the loader refuses
-# the whole program then, before any of our code runs), or its PE header asks
-# for a newer subsystem/OS version than 4.x.
+# Fails when a shipped executable could not load on the first Windows 95
+# release: it imports a DLL that the list below does not name (msvcrt.dll
+# among them) or a function that those DLLs do not export there (the loader
+# refuses the whole program then, before any of our code runs), or its PE
+# header asks for a newer subsystem/OS version than 4.x.
 #   check-imports.sh EXE...
 # The allowed imports are listed in win9x-imports.txt beside this script
 # (override with BRIVANTA_IMPORT_LIST); objdump is i686-w64-mingw32-objdump
@@ -31,6 +32,9 @@ if bad=$(grep -vE '^[A-Z0-9_]+\.(DLL|DRV|EXE)![A-Za-z0-9_@?$]+$' <<<"$allowed");
     echo "$bad" >&2
     exit 2
 fi
+
+# The DLLs the list names; a program importing any other does not load.
+dlls=$(cut -d'!' -f1 <<<"$allowed" | sort -u)
 
 status=0
 for exe in "$@"; do
@@ -63,15 +67,17 @@ for exe in "$@"; do
     fi
 
     bad_headers=$(grep '^!header ' <<<"$imports" | sed 's/^!header //' || true)
+    other_dlls=$(grep -v '^!' <<<"$imports" | cut -d'!' -f1 | sort -u | comm -23 - <(echo "$dlls") || true)
     missing=$(grep -v '^!' <<<"$imports" | sort -u | comm -23 - <(sort -u <<<"$allowed") || true)
 
-    if [ -n "$bad_headers" ] || [ -n "$missing" ]; then
+    if [ -n "$bad_headers" ] || [ -n "$other_dlls" ] || [ -n "$missing" ]; then
         status=1
-        echo "$exe: would not load on Windows 95/98:"
+        echo "$exe: would not load on Windows 95:"
         [ -z "$bad_headers" ] || sed 's/^/  header: /' <<<"$bad_headers"
+        [ -z "$other_dlls" ] || sed 's/^/  DLL not in Windows 95: /' <<<"$other_dlls"
         [ -z "$missing" ] || sed 's/^/  import: /' <<<"$missing"
     else
-        echo "$exe: OK ($(grep -vc '^!' <<<"$imports") imports, all available on Windows 95/98)"
+        echo "$exe: OK ($(grep -vc '^!' <<<"$imports") imports from $(grep -v '^!' <<<"$imports" | cut -d'!' -f1 | sort -u | tr '\n' ' ')all in Windows 95)"
     fi
 done
 exit $status
