@@ -1,6 +1,13 @@
-# The shipped programs are built again with the win32-threads compiler in a
-# nested build, and their import tables are checked against what Windows
-# 95/98 export.
+# The shipped programs (setup.exe and the stand-in main program brivanta.exe)
+# are built with the win32-threads i686 compiler in a nested build
+# (BRIVANTA_SHIPPED_DIR), as they go on the disks: the Win32 build checks
+# their import tables, the host build puts them on its sample disks.
+find_program(BRIVANTA_SHIP_CXX i686-w64-mingw32-g++-win32)
+if(NOT BRIVANTA_SHIP_CXX)
+  message(WARNING "i686-w64-mingw32-g++-win32 not found (run tools/install-deps.sh): "
+    "no shipped programs, no sample disks")
+  return()
+endif()
 include(ExternalProject)
 ExternalProject_Add(shipped
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
@@ -9,6 +16,7 @@ ExternalProject_Add(shipped
              -DBRIVANTA_ARCH=i686 -DBRIVANTA_THREADS=win32 -DBRIVANTA_SHIP_ONLY=ON
              -DCMAKE_BUILD_TYPE=MinSizeRel
   INSTALL_COMMAND ""
+  BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/shipped/app/setup.exe
+                   ${CMAKE_BINARY_DIR}/shipped/tools/brivanta.exe
   BUILD_ALWAYS ON)
-ExternalProject_Get_Property(shipped BINARY_DIR)
-set(BRIVANTA_SHIPPED_DIR ${BINARY_DIR} CACHE INTERNAL "")
+set(BRIVANTA_SHIPPED_DIR ${CMAKE_BINARY_DIR}/shipped)

@@ -84,7 +84,7 @@ if [ $smoke = 0 ]; then
     "$make_disks" "$root/resources/install.fd" disks --program "$win_program" --setup "$win_setup" \
         >/dev/null
 else
-    "$make_disks" "$root/resources/install.fd" disks --program "$root/build/host/standin/brivanta.exe" >/dev/null
+    "$make_disks" "$root/resources/install.fd" disks --program "$root/build/host/shipped/tools/brivanta.exe" >/dev/null
 fi
 disks=$work/disks
 

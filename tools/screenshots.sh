@@ -14,15 +14,13 @@ cached=$(sed -n 's/^BRIVANTA_ARCH:[A-Z]*=//p' build/win32/CMakeCache.txt 2>/dev/
 fresh=""
 [ -z "$cached" ] || [ "$cached" = "$arch" ] || fresh=--fresh
 cmake --preset win32 $fresh -DBRIVANTA_ARCH="$arch" >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target setup robot dialog_stage brivanta-standin
-# The whole installation needs the host build's make-disks.
-cmake --preset host >/dev/null
-cmake --build --preset host -j "$(nproc)" --target make-disks
+cmake --build --preset win32 -j "$(nproc)" --target setup robot dialog_stage brivanta-standin \
+    host_tools
 
 tests/screen/dialogs_on_screen.sh build/win32/app/setup.exe build/win32/tools/robot/robot.exe \
     build/win32/tests/dialog_stage.exe build/win32/screenshots
 tests/wine/install_on_wine.sh build/win32/app/setup.exe build/win32/tools/brivanta.exe \
-    build/win32/tools/robot/robot.exe build/host/tools/make-disks resources/install.fd \
+    build/win32/tools/robot/robot.exe build/win32/host-tools/tools/make-disks resources/install.fd \
     build/win32/install-on-wine
 mkdir -p docs
 rm -f docs/*.png
