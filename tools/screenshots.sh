@@ -26,7 +26,7 @@ mkdir -p docs
 rm -f docs/*.png
 cp build/win32/screenshots/*.png docs/
 # From the whole installation, the dialogs the run above does not reach.
-for name in group-message restart-question successful windows-nt; do
+for name in group-message restart-question successful windows-nt floppy-prompt wrong-floppy; do
     cp "build/win32/install-on-wine/screenshots/$name.png" docs/
 done
 ls docs/*.png

@@ -62,11 +62,30 @@ make_earlier_version() {
         "$programs/Velmor Applications" "$programs/StartUp"
 }
 
-# --- Everything chosen over an earlier version, then the restart ----------
-fresh everything
-make_earlier_version
-run_setup everything
-if robot everything; then
+# What an installation left on the machine, to compare two of them: the
+# product's registry keys (the source directory left out), the INI files,
+# the Start Menu items, and every file the run wrote into the destination,
+# the system and the font directories, with its checksum.
+machine() {
+    {
+        for key in "$product_key" "$active" "$uninstall\\Brivanta 3.2" \
+            'HKLM\System\CurrentControlSet\Control\Nls\Codepage'; do
+            reg query "$key" /s | grep -v '^    Source dir    '
+        done
+        for file in win.ini system.ini wininit.ini; do
+            echo "== $file"
+            tr -d '\r' <"$(win_file "$windir" $file)"
+        done
+        echo "== items: $(items "Velmor Applications") $(items StartUp)"
+        (cd "$drive_c" && find VELMOR windows/Fonts windows/system32 -type f \
+            -newer "$prefix/.case-start" -exec md5sum {} + | sort -k 2)
+    } >"$out/$1.machine"
+}
+
+# check_everything SOURCE: the machine after every option over an earlier
+# version, installed from SOURCE, while the restart question is on screen;
+# then the restart, and the font files it replaces.
+check_everything() {
     dest="$drive_c/VELMOR/BRIVANTA"
     check_always_copied "$dest"
     for pair in KBD/kbdbph.kbd:kbdbph.kbd KBD/kbdbul.kbd:kbdbul.kbd Filters/cp_1251.nl_:cp_1251.nls \
@@ -84,7 +103,7 @@ if robot everything; then
     [ ! -e "$drive_c/VELSHARE/bvpanel.exe" ] || fail "bvpanel.exe is still in the shared directory"
 
     expect_eq "Program dir" "$(reg_value "$product_key" "Program dir")" 'C:\VELMOR\BRIVANTA\'
-    expect_eq "Source dir" "$(reg_value "$product_key" "Source dir")" 'D:\DISK1\'
+    expect_eq "Source dir" "$(reg_value "$product_key" "Source dir")" "$1"
     expect_eq "layout 1" "$(reg_value "$active\\1" layout)" 00000409
     expect_eq "layout 2" "$(reg_value "$active\\2" layout)" 00020402
     expect_eq "layout 3" "$(reg_value "$active\\3" layout)" 00000402
@@ -112,7 +131,7 @@ if robot everything; then
     wininit=$(win_file "$windir" wininit.ini)
     rename=$(ini "$wininit" rename 'C:\WINDOWS\FONTS\vgasys.fon')
     expect_eq "WININIT.INI vgasys.fon" "${rename,,}" 'c:\windows\fonts\vgasys.001'
-    cp "$wininit" "$out/everything-wininit.ini" 2>/dev/null || fail "no WININIT.INI"
+    cp "$wininit" "$out/$case_name-wininit.ini" 2>/dev/null || fail "no WININIT.INI"
 
     expect_eq "items of Velmor Applications" "$(items "Velmor Applications")" \
         "Brivanta 3.2.lnk;Other Tool.lnk;"
@@ -120,6 +139,7 @@ if robot everything; then
     grep -aqi 'C:\\VELMOR\\BRIVANTA\\brivanta.exe' "$programs/StartUp/Brivanta 3.2.lnk" ||
         fail "the StartUp item does not point to C:\\VELMOR\\BRIVANTA\\brivanta.exe"
     check_started_with_1 "$dest"
+    machine "$case_name"
 
     robot finish-restart || true
     setup_done
@@ -139,6 +159,27 @@ if robot everything; then
     # Wine gives a NULL line's file the name NULL in the Windows directory
     # (only NUL deletes); fixb01.fon is the last such line that names a file.
     expect_eq "C:\\WINDOWS\\NULL" "$(cat "$(win_file "$windir" NULL)" 2>/dev/null)" "old font"
+}
+
+# --- Everything chosen over an earlier version, then the restart ----------
+fresh everything
+make_earlier_version
+run_setup everything
+if robot everything; then
+    check_everything 'D:\DISK1\'
+fi
+elapsed
+
+# --- The same from three floppies in drive A:, disk 1 left in at first -----
+fresh floppies
+make_earlier_version
+insert_disk 1
+run_setup floppies 'A:\SETUP.EXE'
+if robot floppy-disk1; then
+    insert_disk 2
+    robot floppy-disk2 && insert_disk 3 && robot floppy-disk3 && check_everything 'A:\'
+    diff "$out/everything.machine" "$out/floppies.machine" >"$out/floppies.diff" ||
+        fail "not the machine of the installation from folders (see $out/floppies.diff)"
 fi
 elapsed
 

@@ -5,7 +5,8 @@
 # Wine's desktop as Program Manager, then the machine read back: registry
 # (reg.exe while the prefix's server is up), WIN.INI, SYSTEM.INI, WININIT.INI,
 # the copied files, the Start Menu groups, the started program's log, and the
-# font files again after the restart the setup asks for.
+# font files again after the restart the setup asks for. One case installs
+# from the three floppy images instead, in drive A:.
 #   install_on_wine.sh SETUP.EXE STANDIN.EXE ROBOT.EXE MAKE-DISKS SCRIPT OUTDIR
 # BRIVANTA_E2E_DISPLAY picks the X display (default :93). The pictures of one
 # full run are left in OUTDIR/screenshots.
@@ -33,7 +34,7 @@ fail() {
     failed=1
 }
 
-for tool in Xvfb xwininfo convert; do
+for tool in Xvfb xwininfo convert mcopy; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: run tools/install-deps.sh" >&2; exit 1; }
 done
 [ -x "$make_disks" ] || { echo "no $make_disks: build the host preset first" >&2; exit 1; }
@@ -95,21 +96,33 @@ fresh() {
     case_name=$1
     stop_all
     cp -a "$template" "$prefix"
+    touch "$prefix/.case-start" # older than anything the case writes
     drive_c="$prefix/drive_c"
     windir="$drive_c/windows"
     sysdir="$windir/system32"
     programs="$drive_c/users/$(stat -c %U "$prefix")/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+    # Drive A: is this prefix's floppy, not the template's.
+    ln -sfn "$prefix/floppy-a" "$prefix/dosdevices/a:"
     "$tools/wine-desktop.sh" start "$prefix" "$display"
 }
 
-# run_setup NAME: the setup program from D:\DISK1\, in the background;
-# setup_done waits for it and checks its exit code.
+# insert_disk N: the floppy in drive A: becomes disk N, its files read from
+# DISKN.IMG with mtools, as a person swaps floppies.
+insert_disk() {
+    find "$prefix/floppy-a" -mindepth 1 -delete
+    mcopy -i "$disks/DISK$1.IMG" -s -n -m ::/ "$prefix/floppy-a"
+    chown -R --reference="$prefix" "$prefix/floppy-a"
+}
+
+# run_setup NAME [PROGRAM]: the setup program (default D:\DISK1\SETUP.EXE),
+# in the background; setup_done waits for it and checks its exit code.
 run_setup() {
     status_file="$out/$1.status"
+    local program=${2:-'D:\DISK1\SETUP.EXE'}
     rm -f "$status_file"
     (
         code=0
-        wine_cmd 'D:\DISK1\SETUP.EXE' >/dev/null 2>&1 || code=$?
+        wine_cmd "$program" >/dev/null 2>&1 || code=$?
         echo $code >"$status_file.tmp"
         mv "$status_file.tmp" "$status_file"
     ) &
