@@ -17,27 +17,21 @@ struct Result {
     std::string text;
 };
 
-Result Ours(size_t size, const char* format, ...) {
-    char out[128] = "untouched";
-    va_list args;
-    va_start(args, format);
-    int length = rt::FormatV(size ? out : nullptr, size, format, args);
-    va_end(args);
-    return {length, size ? out : ""};
-}
+typedef int (*Formatter)(char*, size_t, const char*, va_list);
 
-Result Theirs(size_t size, const char* format, ...) {
+Result Format(Formatter formatter, size_t size, const char* format, ...) {
     char out[128] = "untouched";
     va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(size ? out : nullptr, size, format, args);
+    int length = formatter(size ? out : nullptr, size, format, args);
     va_end(args);
     return {length, size ? out : ""};
 }
 
 #define EXPECT_SAME_TEXT(size, ...)                                                                \
     do {                                                                                           \
-        Result ours = Ours(size, __VA_ARGS__), theirs = Theirs(size, __VA_ARGS__);                 \
+        Result ours = Format(rt::FormatV, size, __VA_ARGS__);                                      \
+        Result theirs = Format(std::vsnprintf, size, __VA_ARGS__);                                 \
         EXPECT_EQ(ours.text, theirs.text) << #__VA_ARGS__ << " into " << size;                     \
         EXPECT_EQ(ours.length, theirs.length) << #__VA_ARGS__ << " into " << size;                 \
     } while (0)
