@@ -1,7 +1,7 @@
 // The host machine's restart step (WININIT.INI as Windows 95/98 carries it
 // out at start-up; what a NULL key does was seen under Wine's wineboot -r),
-// and what it records of ShellExecuteA, ExitWindowsEx, the version it
-// reports and the texts given to windows.
+// and what it records of ShellExecuteA, ExitWindowsEx and the texts given to
+// windows.
 #include "support/scratch.h"
 
 #include "platform/host.h"
@@ -131,28 +131,6 @@ TEST(HostShell, StartsAndRestartsAreRecordedNotCarriedOut) {
     EXPECT_TRUE(hostwin::RestartRequested());
     EXPECT_EQ(hostwin::ExitWindowsCalls(),
               (std::vector<unsigned>{EWX_LOGOFF, EWX_REBOOT | EWX_FORCE}));
-}
-
-TEST(HostShell, ReportsWindows98OrOnRequestWindowsNtUntilTheNextMount) {
-    Scratch scratch;
-    OSVERSIONINFOA info = {};
-    EXPECT_FALSE(GetVersionExA(&info)); // the size must be filled in
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
-    info.dwOSVersionInfoSize = sizeof info;
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
-    EXPECT_EQ(info.dwMajorVersion, 4u);
-    EXPECT_EQ(info.dwMinorVersion, 10u);
-
-    hostwin::SetWindowsNT(true);
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_NT));
-
-    std::string folder = hostwin::MachineFolder();
-    hostwin::UnmountMachine();
-    ASSERT_TRUE(hostwin::MountMachine(folder));
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
 }
 
 TEST(HostShell, WindowTextAndTopWindowAreKeptPerWindow) {
