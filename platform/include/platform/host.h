@@ -127,9 +127,10 @@ void SetWindowsDirectory(const char* dosPath);
 // nothing recorded, Program Manager answering, Windows 98 reported.
 
 // The built-in Program Manager answers DDE service and topic "PROGMAN" with
-// CreateGroup, ShowGroup, AddItem, ReplaceItem, DeleteItem and Reload. Its
-// groups live in the machine folder, one text file per group in progman/:
-// the first line "[group name]", then one "title=command line" per item.
+// CreateGroup, DeleteGroup, ShowGroup, AddItem, ReplaceItem, DeleteItem and
+// Reload. Its groups live in the machine folder, one text file per group in
+// progman/: the first line "[group name]", then one "title=command line" per
+// item.
 struct ProgmanItem {
     std::string title;
     std::string commandLine;
