@@ -1,7 +1,7 @@
 // The host machine's restart step (WININIT.INI as Windows 95/98 carries it
 // out at start-up; what a NULL key does was seen under Wine's wineboot -r),
-// and what it records of ShellExecuteA, ExitWindowsEx and the texts given to
-// windows.
+// and what it records of ShellExecuteA, ExitWindowsEx, the texts given to
+// windows and the calls that raise them.
 #include "support/scratch.h"
 
 #include "platform/host.h"
@@ -133,7 +133,7 @@ TEST(HostShell, StartsAndRestartsAreRecordedNotCarriedOut) {
               (std::vector<unsigned>{EWX_LOGOFF, EWX_REBOOT | EWX_FORCE}));
 }
 
-TEST(HostShell, WindowTextAndTopWindowAreKeptPerWindow) {
+TEST(HostShell, WindowTextAndRaisedWindowsAreKept) {
     Scratch scratch;
     HWND main = reinterpret_cast<HWND>(uintptr_t(0x100));
     EXPECT_FALSE(SetWindowTextA(nullptr, "x"));
@@ -143,7 +143,12 @@ TEST(HostShell, WindowTextAndTopWindowAreKeptPerWindow) {
     EXPECT_TRUE(BringWindowToTop(main));
     EXPECT_EQ(hostwin::WindowText(main), "Brivanta 98 Setup");
     EXPECT_EQ(hostwin::WindowText(reinterpret_cast<HWND>(uintptr_t(0x200))), "");
-    EXPECT_EQ(hostwin::LastWindowBroughtToTop(), main);
+    EXPECT_TRUE(SetForegroundWindow(main));
+    const auto& raises = hostwin::RaiseCalls();
+    ASSERT_EQ(raises.size(), 3u);
+    EXPECT_EQ(raises[1].call, "BringWindowToTop");
+    EXPECT_EQ(raises[1].window, main);
+    EXPECT_EQ(raises[2].call, "SetForegroundWindow");
 }
 
 } // namespace

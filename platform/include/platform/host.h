@@ -193,10 +193,17 @@ std::vector<RenameStep> RestartMachine();
 // GetVersionExA reports Windows NT (platform 2) instead of Windows 98.
 void SetWindowsNT(bool nt);
 
-// The last text SetWindowTextA gave a window ("" for none), and the last
-// window BringWindowToTop was asked for.
+// The last text SetWindowTextA gave a window ("" for none).
 std::string WindowText(HWND__* window);
-HWND__* LastWindowBroughtToTop();
+// Every SetForegroundWindow and BringWindowToTop call, in order, with the
+// number of Program Manager commands received before it (ProgmanCommands),
+// so that a test can place each among those commands.
+struct RaiseCall {
+    std::string call; // "SetForegroundWindow" or "BringWindowToTop"
+    HWND__* window;
+    size_t progmanCommandsBefore;
+};
+const std::vector<RaiseCall>& RaiseCalls();
 
 } // namespace hostwin
 
