@@ -419,6 +419,22 @@ TEST_F(Opening, EnglishCaptionRunningVersionsDialogsFontExtensionKeyboardThenUsL
     EXPECT_EQ(hostwin::ActivatedKeyboardLayouts(), (std::vector<uintptr_t>{0x409}));
 }
 
+TEST_F(Opening, WithoutTheScriptResourceMessageFiveAndAbort) {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), "FD");
+    ASSERT_NE(found, nullptr);
+    const hostwin::EmbeddedResource script = {
+        "FD", 1, static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, found))),
+        SizeofResource(nullptr, found)};
+    hostwin::UnregisterResource("FD", 1);
+    Answer(Reply{1});
+    ResultCode result = installer.Initialize();
+    hostwin::RegisterResource(script);
+    EXPECT_EQ(result, Abort);
+    ASSERT_EQ(dialogs.log.size(), 5u);
+    EXPECT_EQ(dialogs.log[4], "305: There is not enough memory to complete the operation!");
+    EXPECT_TRUE(hostwin::ActivatedKeyboardLayouts().empty()) << "nothing after the message";
+}
+
 TEST_F(Opening, WithoutTheSystemFontsNoExtensionIsChosen) {
     Reply options;
     options.checks = {{1012, false}};
