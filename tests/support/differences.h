@@ -24,4 +24,5 @@
 #endif
 
 #define HOST_ONLY(difference) BRIVANTA_ON_HOST
-#define WINE_GIVES(difference, condition) (!BRIVANTA_ON_HOST && (condition))
+#define WINE_GIVES(difference, condition)                                                          \
+    (static_cast<void>(difference), !BRIVANTA_ON_HOST && (condition))
