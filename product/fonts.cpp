@@ -9,6 +9,18 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+struct SystemFont {
+    const char* file;     // the system's font file
+    const char* baseName; // the new file is baseName.<FontExtension>
+    bool system;          // RenameFiles code ",6" (else ",2")
+};
+struct FontSubstitute {
+    const char* key;
+    const char* value;
+};
+
 const SystemFont kSystemFontTable[15] = {
     {"8514sys.fon", "8514sys", true},  {"vgasys.fon", "vgasys", true},
     {"8514fix.fon", "8514fix", true},  {"vgafix.fon", "vgafix", true},
@@ -20,6 +32,7 @@ const SystemFont kSystemFontTable[15] = {
     {"dosapp.fon", "dosapp", true},
 };
 
+// Older font files of the system directory, taken away at the next start.
 const char* const kOldFontTable[26] = {
     "fixb01.fon", "fixe01.fon", "fixf01.fon", "helb01.fon", "helf01.fon", "hele01.fon",
     "oemb01.fon", "oemb03.fon", "oeme01.fon", "oeme03.fon", "oeme04.fon", "oeme05.fon",
@@ -38,8 +51,6 @@ const FontSubstitute kFontSubstituteTable[9] = {
     {"Helv,0", "MS Sans Serif,204"},
     {"Tms Rmn,0", "MS Serif,204"},
 };
-
-namespace {
 
 const char kRenameFilesKey[] =
     "HLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RenameFiles\\Fonts\\";

@@ -5,20 +5,6 @@
 
 #include <cstddef>
 
-struct SystemFont {
-    const char* file;     // the system's font file
-    const char* baseName; // the new file is baseName.<FontExtension>
-    bool system;          // RenameFiles code ",6" (else ",2")
-};
-extern const SystemFont kSystemFontTable[15];
-// Older font files of the system directory, taken away at the next start.
-extern const char* const kOldFontTable[26];
-struct FontSubstitute {
-    const char* key;
-    const char* value;
-};
-extern const FontSubstitute kFontSubstituteTable[9];
-
 // The Windows directory followed by FONTS, without a trailing backslash.
 void FontsDirectory(char* output, size_t size);
 // Sets FontExtension to the first of 001..063 (hexadecimal) that no file in

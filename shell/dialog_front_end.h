@@ -72,7 +72,8 @@ class DialogFrontEnd {
     // The modeless progress window of template `templateId`; none on failure.
     virtual HWND OpenProgress(HWND owner, int templateId) = 0;
     // Draws the bar at `percent` and handles the input that arrived since the
-    // last call: true when the user asked to cancel.
+    // last call: true when the user asked to cancel. A window that takes
+    // Cancel as it comes calls ProgressCancelPressed itself and answers false.
     virtual bool UpdateProgress(HWND window, int percent) = 0;
     virtual void CloseProgress(HWND window) = 0;
     virtual void ShowProgress(HWND window, bool visible) = 0;

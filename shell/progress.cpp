@@ -23,14 +23,20 @@ int UpdateProgress(int done) {
     long long percent = static_cast<long long>(done) * 100 / s.total;
     if (percent > s.shownPercent && percent <= 100)
         s.shownPercent = int(percent);
-    if (FrontEnd()->UpdateProgress(s.window, s.shownPercent)) {
-        // Here the first button, which confirms the abort, is the default.
-        // Only that answer cancels; a question that cannot be shown is no
-        // confirmation, and the copy goes on.
-        if (AskMessage(s.window, s.abortMessage, 0) == 1)
-            s.cancelled = 1;
-    }
+    if (FrontEnd()->UpdateProgress(s.window, s.shownPercent))
+        ProgressCancelPressed();
     return s.cancelled ? 0 : 1;
+}
+
+void ProgressCancelPressed() {
+    ProgressState& s = progressState;
+    if (!s.window)
+        return;
+    // Here the first button, which confirms the abort, is the default. Only
+    // that answer cancels; a question that cannot be shown is no
+    // confirmation, and the copy goes on.
+    if (AskMessage(s.window, s.abortMessage, 0) == 1)
+        s.cancelled = 1;
 }
 
 int CloseProgressWindow() {

@@ -21,6 +21,9 @@ HWND OpenProgressWindow(HWND owner, int total, int abortMessage);
 int UpdateProgress(int done);
 // 1 when the window was closed; 0 after a confirmed cancel (it stays).
 int CloseProgressWindow();
+// Cancel in the progress window: the abort question, at once, whatever the
+// copy is waiting for; "&OK" there makes every later update answer 0.
+void ProgressCancelPressed();
 
 // The bar's text: "37 %".
 void FormatPercent(char* out, size_t size, int percent);

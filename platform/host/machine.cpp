@@ -360,8 +360,12 @@ void UnmountMachine() {
     ResetWindows();
     ResetSession();
 }
-bool IsMounted() { return !g_folder.empty(); }
-const std::string& MachineFolder() { return g_folder; }
+bool IsMounted() {
+    return !g_folder.empty();
+}
+const std::string& MachineFolder() {
+    return g_folder;
+}
 
 std::string HostPath(const char* dosPath) {
     MappedPath m = MapPath(dosPath);
@@ -425,8 +429,4 @@ UINT GetDriveTypeA(LPCSTR root) {
     if (!HostExists(g_folder + "/drive_" + letter, &isDir) || !isDir)
         return DRIVE_NO_ROOT_DIR;
     return (letter == 'a' || letter == 'b') ? DRIVE_REMOVABLE : DRIVE_FIXED;
-}
-
-BOOL SetForegroundWindow(HWND) {
-    return TRUE;
 }

@@ -188,6 +188,15 @@ bool CreateGroup(const std::vector<std::string>& args) {
     return true;
 }
 
+bool DeleteGroup(const std::vector<std::string>& args) {
+    StoredGroup g;
+    if (args.empty() || !FindGroup(args[0], &g))
+        return false;
+    if (EqualNoCase(g_current, g.group.name))
+        g_current.clear();
+    return unlink(g.file.c_str()) == 0;
+}
+
 bool ShowGroup(const std::vector<std::string>& args) {
     StoredGroup g;
     if (args.size() < 2 || !FindGroup(args[0], &g))
@@ -246,6 +255,8 @@ bool Reload(const std::vector<std::string>& args) {
 bool Carry(const Command& c) {
     if (EqualNoCase(c.verb, "CreateGroup"))
         return CreateGroup(c.args);
+    if (EqualNoCase(c.verb, "DeleteGroup"))
+        return DeleteGroup(c.args);
     if (EqualNoCase(c.verb, "ShowGroup"))
         return ShowGroup(c.args);
     if (EqualNoCase(c.verb, "AddItem"))

@@ -19,7 +19,7 @@ std::vector<unsigned> g_exitCalls;
 bool g_restart = false;
 bool g_nt = false;
 std::map<HWND, std::string> g_texts;
-HWND g_top = nullptr;
+std::vector<RaiseCall> g_raises;
 
 bool IsFile(const std::string& dosPath) {
     MappedPath m = MapPath(dosPath.c_str());
@@ -98,7 +98,7 @@ void ResetShell() {
     g_restart = false;
     g_nt = false;
     g_texts.clear();
-    g_top = nullptr;
+    g_raises.clear();
 }
 
 const std::vector<ShellStart>& ShellStarts() {
@@ -117,8 +117,8 @@ std::string WindowText(HWND window) {
     auto it = g_texts.find(window);
     return it == g_texts.end() ? std::string() : it->second;
 }
-HWND LastWindowBroughtToTop() {
-    return g_top;
+const std::vector<RaiseCall>& RaiseCalls() {
+    return g_raises;
 }
 
 std::vector<RenameStep> RestartMachine() {
@@ -185,10 +185,15 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 }
 
 BOOL BringWindowToTop(HWND window) {
+    g_raises.push_back({"BringWindowToTop", window, ProgmanCommands().size()});
     if (!window) {
         SetError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    g_top = window;
+    return TRUE;
+}
+
+BOOL SetForegroundWindow(HWND window) {
+    g_raises.push_back({"SetForegroundWindow", window, ProgmanCommands().size()});
     return TRUE;
 }

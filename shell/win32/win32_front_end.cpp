@@ -23,7 +23,6 @@ DialogRun* RunOf(HWND dialog) {
 }
 
 char g_browseResult[MAX_PATH];
-bool g_cancelPressed = false;
 
 void ShowState(HWND dialog, const DialogState& state, int only = 0) {
     for (int i = 0; i < state.Count(); ++i) {
@@ -213,10 +212,10 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         DrawProgressBar(dialog, progressState.shownPercent);
         return FALSE;
     case WM_COMMAND:
-        // Cancel, Esc and the close box; the question follows once the
-        // pending input is handled (UpdateProgress).
+        // Cancel, Esc and the close box: asked here, so that a Cancel that
+        // arrives while a prompt or message holds the copy is asked at once.
         if (wParam == IDCANCEL)
-            g_cancelPressed = true;
+            ProgressCancelPressed();
         return TRUE;
     default:
         return FALSE;
@@ -259,7 +258,6 @@ void DrawProgressBar(HWND window, int percent) {
 }
 
 HWND Win32FrontEnd::OpenProgress(HWND owner, int templateId) {
-    g_cancelPressed = false;
     return CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId), owner,
                               ProgressDialogProc, 0);
 }
@@ -281,9 +279,7 @@ bool Win32FrontEnd::UpdateProgress(HWND window, int percent) {
     if (owner && PeekMessageA(&message, owner, WM_PAINT, WM_PAINT, PM_REMOVE))
         DispatchMessageA(&message);
     SetFocus(window);
-    bool pressed = g_cancelPressed;
-    g_cancelPressed = false;
-    return pressed;
+    return false; // the window asked about a Cancel as it came
 }
 
 void Win32FrontEnd::CloseProgress(HWND window) {

@@ -1,7 +1,7 @@
 // The host machine's restart step (WININIT.INI as Windows 95/98 carries it
 // out at start-up; what a NULL key does was seen under Wine's wineboot -r),
-// and what it records of ShellExecuteA, ExitWindowsEx, the version it
-// reports and the texts given to windows.
+// and what it records of ShellExecuteA, ExitWindowsEx, the texts given to
+// windows and the calls that raise them.
 #include "support/scratch.h"
 
 #include "platform/host.h"
@@ -133,29 +133,7 @@ TEST(HostShell, StartsAndRestartsAreRecordedNotCarriedOut) {
               (std::vector<unsigned>{EWX_LOGOFF, EWX_REBOOT | EWX_FORCE}));
 }
 
-TEST(HostShell, ReportsWindows98OrOnRequestWindowsNtUntilTheNextMount) {
-    Scratch scratch;
-    OSVERSIONINFOA info = {};
-    EXPECT_FALSE(GetVersionExA(&info)); // the size must be filled in
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
-    info.dwOSVersionInfoSize = sizeof info;
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
-    EXPECT_EQ(info.dwMajorVersion, 4u);
-    EXPECT_EQ(info.dwMinorVersion, 10u);
-
-    hostwin::SetWindowsNT(true);
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_NT));
-
-    std::string folder = hostwin::MachineFolder();
-    hostwin::UnmountMachine();
-    ASSERT_TRUE(hostwin::MountMachine(folder));
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
-}
-
-TEST(HostShell, WindowTextAndTopWindowAreKeptPerWindow) {
+TEST(HostShell, WindowTextAndRaisedWindowsAreKept) {
     Scratch scratch;
     HWND main = reinterpret_cast<HWND>(uintptr_t(0x100));
     EXPECT_FALSE(SetWindowTextA(nullptr, "x"));
@@ -165,7 +143,12 @@ TEST(HostShell, WindowTextAndTopWindowAreKeptPerWindow) {
     EXPECT_TRUE(BringWindowToTop(main));
     EXPECT_EQ(hostwin::WindowText(main), "Brivanta 98 Setup");
     EXPECT_EQ(hostwin::WindowText(reinterpret_cast<HWND>(uintptr_t(0x200))), "");
-    EXPECT_EQ(hostwin::LastWindowBroughtToTop(), main);
+    EXPECT_TRUE(SetForegroundWindow(main));
+    const auto& raises = hostwin::RaiseCalls();
+    ASSERT_EQ(raises.size(), 3u);
+    EXPECT_EQ(raises[1].call, "BringWindowToTop");
+    EXPECT_EQ(raises[1].window, main);
+    EXPECT_EQ(raises[2].call, "SetForegroundWindow");
 }
 
 } // namespace

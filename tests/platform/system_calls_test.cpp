@@ -1,5 +1,6 @@
 // The host's answers to the version, shell-start and window-text calls, set
 // against the system's own: the same tests run under Wine in Windows 98 mode.
+#include "support/differences.h"
 #include "support/scratch.h"
 
 #include "platform/win32.h"
@@ -9,7 +10,7 @@
 
 namespace {
 
-TEST(SystemCalls, VersionIsWindows98AndNeedsTheStructureSize) {
+TEST(SystemCalls, VersionIsWindows98OrOnRequestNtAndNeedsTheStructureSize) {
     Scratch scratch;
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = 12;
@@ -20,6 +21,18 @@ TEST(SystemCalls, VersionIsWindows98AndNeedsTheStructureSize) {
     EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
     EXPECT_EQ(info.dwMajorVersion, 4u);
     EXPECT_EQ(info.dwMinorVersion, 10u);
+
+#if HOST_ONLY("Windows NT on request: a Wine prefix's version is set before it starts")
+    // Until the machine is mounted again.
+    hostwin::SetWindowsNT(true);
+    ASSERT_TRUE(GetVersionExA(&info));
+    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_NT));
+    std::string folder = hostwin::MachineFolder();
+    hostwin::UnmountMachine();
+    ASSERT_TRUE(hostwin::MountMachine(folder));
+    ASSERT_TRUE(GetVersionExA(&info));
+    EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
+#endif
 }
 
 TEST(SystemCalls, StartingAMissingProgramAndNamingNoWindowFail) {

@@ -286,6 +286,61 @@ TEST_F(Finishing, TheItemGoesToBothGroupsThenTheProgramStartsThenTheRestartIsOff
     EXPECT_FALSE(installer.RestartRequested());
 }
 
+// Notes, as each dialog opens, how many raise calls the machine has seen.
+struct RaiseCountingFrontEnd : ScriptedFrontEnd {
+    std::vector<size_t> raisesBefore;
+    int RunDialog(HWND owner, DialogState& state, DialogCommands* commands) override {
+        raisesBefore.push_back(hostwin::RaiseCalls().size());
+        return ScriptedFrontEnd::RunDialog(owner, state, commands);
+    }
+};
+
+TEST_F(Finishing, TheMainWindowIsRaisedBeforeDestinationAndOptionsAndAfterProgramManager) {
+    HWND main = hostwin::AddWindow("KX Installer");
+    RaiseCountingFrontEnd seen;
+    SetFrontEnd(&seen);
+    // Welcome, destination, the new directory's question, options: brought to
+    // the top before the destination prompt and before the options.
+    seen.replies = {Reply{1}, Reply{1}, Reply{1}, Reply{1}};
+    ProductInstaller opening(nullptr);
+    opening.SetOwnerWindow(main);
+    ASSERT_EQ(opening.Initialize(), Ok);
+    EXPECT_EQ(seen.raisesBefore, (std::vector<size_t>{0, 1, 1, 2}));
+    for (const hostwin::RaiseCall& r : hostwin::RaiseCalls())
+        EXPECT_TRUE(r.call == "BringWindowToTop" && r.window == main) << r.call;
+    FontExtension[0] = 0;
+    SetupOptions = {};
+
+    // To the foreground after each Program Manager command that worked (and
+    // after the probe, which did not), and before the restart question.
+    installer.SetOwnerWindow(main);
+    ASSERT_EQ(RunCopying("brivanta.exe"), Ok);
+    const size_t from = hostwin::RaiseCalls().size();
+    seen.replies = {Reply{2}, Reply{1}};
+    seen.raisesBefore.clear();
+    EXPECT_EQ(installer.Finish(Ok), Ok);
+    std::vector<std::string> after; // the command each raise came after
+    for (size_t i = from; i < hostwin::RaiseCalls().size(); ++i) {
+        const hostwin::RaiseCall& r = hostwin::RaiseCalls()[i];
+        EXPECT_TRUE(r.call == "SetForegroundWindow" && r.window == main) << r.call;
+        after.push_back(r.progmanCommandsBefore ? Commands()[r.progmanCommandsBefore - 1] : "");
+    }
+    const std::string add = "[AddItem(C:\\TARGET\\brivanta.exe,Brivanta 3.2)]";
+    EXPECT_EQ(after,
+              (std::vector<std::string>{"[ShowGroup(Velmor Applications, 4)]", // the probe
+                                        "[ShowGroup(Velmor Applications, 4)]", // before the item
+                                        "[CreateGroup(Velmor Applications)]", add,
+                                        "[ShowGroup(Velmor Applications, 4)]",
+                                        "[ShowGroup(Velmor Applications, 6)]",
+                                        "[ShowGroup(Velmor Applications, 4)]", // the release
+                                        "[Reload(Velmor Applications)]", "[ShowGroup(StartUp, 4)]",
+                                        "[CreateGroup(StartUp)]", add, "[ShowGroup(StartUp, 6)]",
+                                        "[ShowGroup(StartUp, 4)]", "[Reload(StartUp)]",
+                                        "[Reload(StartUp)]"})); // before the question
+    ASSERT_FALSE(seen.raisesBefore.empty());
+    EXPECT_EQ(seen.raisesBefore[0], hostwin::RaiseCalls().size()) << "the question comes last";
+}
+
 TEST_F(Finishing, WithoutTheProgramNothingStartsYetTheQuestionComesAndOnlyResultThreeIsReported) {
     ASSERT_EQ(RunCopying("brivanta.ex_"), Ok);
     dialogs.replies = {Reply{1}, Reply{1}, Reply{1}};
@@ -362,6 +417,22 @@ TEST_F(Opening, EnglishCaptionRunningVersionsDialogsFontExtensionKeyboardThenUsL
     ASSERT_NE(installer.Script(), nullptr);
     EXPECT_EQ(installer.Script()->Status(), 0);
     EXPECT_EQ(hostwin::ActivatedKeyboardLayouts(), (std::vector<uintptr_t>{0x409}));
+}
+
+TEST_F(Opening, WithoutTheScriptResourceMessageFiveAndAbort) {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), "FD");
+    ASSERT_NE(found, nullptr);
+    const hostwin::EmbeddedResource script = {
+        "FD", 1, static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, found))),
+        SizeofResource(nullptr, found)};
+    hostwin::UnregisterResource("FD", 1);
+    Answer(Reply{1});
+    ResultCode result = installer.Initialize();
+    hostwin::RegisterResource(script);
+    EXPECT_EQ(result, Abort);
+    ASSERT_EQ(dialogs.log.size(), 5u);
+    EXPECT_EQ(dialogs.log[4], "305: There is not enough memory to complete the operation!");
+    EXPECT_TRUE(hostwin::ActivatedKeyboardLayouts().empty()) << "nothing after the message";
 }
 
 TEST_F(Opening, WithoutTheSystemFontsNoExtensionIsChosen) {

@@ -149,6 +149,15 @@ bool Carry(const std::string& text) {
         g_shared.current = args[0];
         return true;
     }
+    if (verb == "DeleteGroup") {
+        for (auto g = g_shared.groups.begin(); g != g_shared.groups.end(); ++g) {
+            if (lstrcmpiA(g->first.c_str(), args[0].c_str()) == 0) {
+                g_shared.groups.erase(g);
+                return true;
+            }
+        }
+        return false;
+    }
     ItemList* group =
         FindGroup(verb == "ShowGroup" || verb == "Reload" ? args[0] : g_shared.current);
     if (!group)

@@ -1,8 +1,9 @@
 // The Program Manager a test talks to through DDE. On the host it is the
 // machine's built-in one; under Wine, where no Program Manager runs without
 // a display, this process serves "PROGMAN" itself from a second thread, with
-// groups kept in memory and the same answers: ShowGroup, AddItem, ReplaceItem
-// and DeleteItem fail for a missing group or item, CreateGroup succeeds.
+// groups kept in memory and the same answers: ShowGroup, AddItem, ReplaceItem,
+// DeleteItem and DeleteGroup fail for a missing group or item, CreateGroup
+// succeeds.
 #pragma once
 
 #include <string>

@@ -87,6 +87,20 @@ TEST_F(ProgramGroupTest, ReadyGroupGetsShowReplaceAddInThisOrderAndDeletesItsIte
     group.Release();
 }
 
+TEST_F(ProgramGroupTest, AFailedShowGroupOnAReadyGroupStopsAddAndDeleteWithThree) {
+    ASSERT_TRUE(server_.Send("[CreateGroup(StartUp)]"));
+    ProgramGroup group("StartUp", nullptr);
+    ASSERT_TRUE(group.IsReady());
+    ASSERT_TRUE(server_.Send("[DeleteGroup(StartUp)]")); // gone behind the setup's back
+    server_.Clear();
+    EXPECT_EQ(group.AddItem(kProgram, kTitle), 3u);
+    EXPECT_EQ(Take(), Lines{"-[ShowGroup(StartUp, 1)]"});
+    EXPECT_EQ(group.DeleteItem("Brivanta 3.1"), 3u);
+    EXPECT_EQ(Take(), Lines{"-[ShowGroup(StartUp, 1)]"});
+    EXPECT_TRUE(group.IsReady()) << "only a failed CreateGroup clears it";
+    group.Release();
+}
+
 TEST_F(ProgramGroupTest, ShowGroupSixCreatesAMissingGroupAndReleaseOfANeverReadyGroupSendsNothing) {
     ProgramGroup shown(kGroup, nullptr);
     EXPECT_EQ(shown.ShowGroup(4), 3u);

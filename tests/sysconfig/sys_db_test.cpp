@@ -43,7 +43,7 @@ TEST(SysDB, BarsChooseTheTargetAndPercentMakesANumber) {
          ":|INIFILE|boot\\text=lngbriv2.dll", ":|INIFILE|boot\\empty=", ":|REG|ROOT\\LowerReg=x",
          ":|NoSecondBar\\ROOT\\x=1", ":#IF_MISSING#|REG|ROOT\\Excluded=1",
          ":|reg|section\\key=lower", "Other:ROOT\\NotThisSection=1"}));
-    EXPECT_TRUE(WriteSysDBSection(script, "WriteSysDB"));
+    WriteSysDBSection(script, "WriteSysDB");
     std::string sub = reg.Sub();
     EXPECT_EQ(ReadStored(HKEY_CURRENT_USER, sub, "Text").data, std::string("00000402", 9));
     EXPECT_EQ(ReadStored(HKEY_CURRENT_USER, sub, "EmptyTarget").data, std::string("same", 5));
@@ -81,7 +81,7 @@ TEST(SysDB, ATargetMayHoldNineteenCharactersButNotTwenty) {
     std::string script =
         "WriteSysDB:|" + name19 + "|s\\k=nineteen\r\n:|" + name20 + "|s\\k=twenty\r\n";
     TestScript text(script);
-    EXPECT_TRUE(WriteSysDBSection(text, "WriteSysDB"));
+    WriteSysDBSection(text, "WriteSysDB");
     char buffer[32];
     GetPrivateProfileStringA("s", "k", "<none>", buffer, sizeof buffer, name19.c_str());
     EXPECT_STREQ(buffer, "nineteen");
@@ -106,7 +106,7 @@ TEST(SysDB, DeleteSectionRemovesKeysTreesValuesAndWholeIniSections) {
                             {"DeleteSysDB:|REG|ROOT\\Old\\3.0", ":ROOT\\Run\\internat.exe",
                              ":|INIFILE|FontSubstitutes", ":|INIFILE|boot\\a",
                              ":|REG|ROOT\\Nothing\\There", ":|REG|ROOT\\Run\\"}));
-    EXPECT_TRUE(DeleteSysDBSection(script, "DeleteSysDB"));
+    DeleteSysDBSection(script, "DeleteSysDB");
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, reg.Sub() + "\\Old\\3.0"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, reg.Sub() + "\\Old"));
     EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, reg.Sub() + "\\Run", "internat.exe").found);
@@ -114,19 +114,27 @@ TEST(SysDB, DeleteSectionRemovesKeysTreesValuesAndWholeIniSections) {
     EXPECT_EQ(IniValue(ini, "FontSubstitutes", "Helv"), "<none>");
     EXPECT_EQ(IniValue(ini, "boot", "a"), "<none>");
     EXPECT_EQ(IniValue(ini, "boot", "b"), "2");
-    TestScript none("Other:x\r\n");
-    EXPECT_TRUE(DeleteSysDBSection(none, "DeleteSysDB"));
-    EXPECT_TRUE(WriteSysDBSection(none, "WriteSysDB"));
+    // A missing section ends at once and touches nothing.
+    TestScript none(Lines(reg, ini, {"Other:ROOT\\Run\\other"}));
+    DeleteSysDBSection(none, "DeleteSysDB");
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, reg.Sub() + "\\Run", "other").found);
 }
 
+// From a malformed header on the reader answers 3 for every line: each
+// interpreter carries out the lines before it, then stops.
 TEST(SysDB, AMalformedHeaderEndsTheSection) {
     TestRegistry reg;
     TestIni ini("F");
-    std::string text = Lines(reg, ini, {"WriteSysDB:ROOT\\First=1"}) + std::string(200, 'h');
+    std::string text =
+        Lines(reg, ini, {"WriteSysDB:ROOT\\First=1", ":ROOT\\Second=2"}) + std::string(200, 'h');
     TestScript script(text);
-    EXPECT_TRUE(WriteSysDBSection(script, "WriteSysDB"));
-    EXPECT_TRUE(DeleteSysDBSection(script, "WriteSysDB"));
+    WriteSysDBSection(script, "WriteSysDB");
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, reg.Sub(), "First").found);
+    EXPECT_TRUE(ReadStored(HKEY_CURRENT_USER, reg.Sub(), "Second").found);
+    // The same lines read as deletions.
+    DeleteSysDBSection(script, "WriteSysDB");
     EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, reg.Sub(), "First").found);
+    EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, reg.Sub(), "Second").found);
 }
 
 // The numbering runs on from the written Active layouts entries into the

@@ -4,6 +4,8 @@
 // Each line of STEPFILE is one step; texts are in double quotes, where \n,
 // \\ and \" stand for a line break, a backslash and a quote:
 //   dialog "CAPTION" [MS]   wait for a visible, enabled dialog (#32770)
+//   owned "CAPTION" [MS]    the same, owned by the current window (a
+//                           question it asks while other dialogs are up)
 //   window "CLASS" [MS]     wait for a visible top-level window of a class
 //   expect ID "TEXT"        the control's text (ID 0: the caption)
 //   await ID "TEXT" [MS]    wait until the control shows that text
@@ -49,13 +51,13 @@ int Number(const Step& step, int i, int fallback) {
     return i < step.count ? std::atoi(step.args[i]) : fallback;
 }
 
-bool Find(Run& run, const Step& step, bool dialog) {
+bool Find(Run& run, const Step& step, bool dialog, HWND owner = nullptr) {
     int timeout = Number(step, 1, DefaultTimeoutMs);
-    run.current =
-        WaitForWindow(dialog ? "#32770" : Arg(step, 0), dialog ? Arg(step, 0) : nullptr, timeout);
+    run.current = WaitForWindow(dialog ? "#32770" : Arg(step, 0), dialog ? Arg(step, 0) : nullptr,
+                                timeout, owner);
     if (!run.current) {
-        std::printf("TIMEOUT no %s \"%s\" after %d ms\n", dialog ? "dialog" : "window",
-                    Arg(step, 0), timeout);
+        std::printf("TIMEOUT no %s%s \"%s\" after %d ms\n", owner ? "owned " : "",
+                    dialog ? "dialog" : "window", Arg(step, 0), timeout);
         return false;
     }
     Describe(run.current);
@@ -196,6 +198,8 @@ bool Do(Run& run, const Step& step) {
     }
     if (!std::strcmp(verb, "dialog") || !std::strcmp(verb, "window"))
         return Find(run, step, verb[0] == 'd');
+    if (!std::strcmp(verb, "owned"))
+        return Find(run, step, true, run.current);
     if (!std::strcmp(verb, "expect"))
         return Expect(run, step);
     if (!std::strcmp(verb, "expect-check"))

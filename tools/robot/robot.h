@@ -25,8 +25,10 @@ struct EscapedText {
 EscapedText Escaped(const char* text);
 
 // The first visible top-level window of `windowClass` within `timeoutMs`;
-// with a caption, also enabled and of that caption. None after the time.
-HWND WaitForWindow(const char* windowClass, const char* caption, int timeoutMs);
+// with a caption, also enabled and of that caption; with an owner, owned by
+// it. None after the time.
+HWND WaitForWindow(const char* windowClass, const char* caption, int timeoutMs,
+                   HWND owner = nullptr);
 // True once the window is closed or hidden, false after the time-out.
 bool WaitGone(HWND window, int timeoutMs);
 // Prints the window's caption, rectangle and every control.

@@ -29,6 +29,7 @@ bool WindowText(HWND window, char* text, int size) {
 struct Search {
     const char* windowClass;
     const char* caption;
+    HWND owner;
     HWND found;
 };
 
@@ -36,7 +37,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
     Search* search = reinterpret_cast<Search*>(lParam);
     char name[64] = "";
     GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, search->windowClass) != 0 || !IsWindowVisible(window))
+    if (std::strcmp(name, search->windowClass) != 0 || !IsWindowVisible(window) ||
+        (search->owner && GetWindow(window, GW_OWNER) != search->owner))
         return TRUE;
     if (search->caption) {
         // A dialog is ready once enabled (its WM_INITDIALOG has run); a
@@ -138,10 +140,10 @@ HWND Control(HWND window, int id) {
 
 } // namespace
 
-HWND WaitForWindow(const char* windowClass, const char* caption, int timeoutMs) {
+HWND WaitForWindow(const char* windowClass, const char* caption, int timeoutMs, HWND owner) {
     DWORD start = GetTickCount();
     for (;;) {
-        Search search = {windowClass, caption, nullptr};
+        Search search = {windowClass, caption, owner, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found)
             return search.found;

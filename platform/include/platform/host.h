@@ -127,9 +127,10 @@ void SetWindowsDirectory(const char* dosPath);
 // nothing recorded, Program Manager answering, Windows 98 reported.
 
 // The built-in Program Manager answers DDE service and topic "PROGMAN" with
-// CreateGroup, ShowGroup, AddItem, ReplaceItem, DeleteItem and Reload. Its
-// groups live in the machine folder, one text file per group in progman/:
-// the first line "[group name]", then one "title=command line" per item.
+// CreateGroup, DeleteGroup, ShowGroup, AddItem, ReplaceItem, DeleteItem and
+// Reload. Its groups live in the machine folder, one text file per group in
+// progman/: the first line "[group name]", then one "title=command line" per
+// item.
 struct ProgmanItem {
     std::string title;
     std::string commandLine;
@@ -192,10 +193,17 @@ std::vector<RenameStep> RestartMachine();
 // GetVersionExA reports Windows NT (platform 2) instead of Windows 98.
 void SetWindowsNT(bool nt);
 
-// The last text SetWindowTextA gave a window ("" for none), and the last
-// window BringWindowToTop was asked for.
+// The last text SetWindowTextA gave a window ("" for none).
 std::string WindowText(HWND__* window);
-HWND__* LastWindowBroughtToTop();
+// Every SetForegroundWindow and BringWindowToTop call, in order, with the
+// number of Program Manager commands received before it (ProgmanCommands),
+// so that a test can place each among those commands.
+struct RaiseCall {
+    std::string call; // "SetForegroundWindow" or "BringWindowToTop"
+    HWND__* window;
+    size_t progmanCommandsBefore;
+};
+const std::vector<RaiseCall>& RaiseCalls();
 
 } // namespace hostwin
 
