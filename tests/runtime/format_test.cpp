@@ -67,19 +67,17 @@ TEST(RuntimeFormat, ReadsNumbersAsStrtollDoes) {
         {"", 10},
         {"-", 10},
         {" x1", 10},
+        {"0x1F", 16},
+        {"0x1F", 0},
+        {"017", 0},
+        {"z", 36},
+        {"\t\n 42", 10},
+        {"00000000000000000000001", 10},
         {"9223372036854775807", 10},
         {"9223372036854775808", 10},
         {"-9223372036854775808", 10},
         {"-9223372036854775809", 10},
         {"99999999999999999999999", 10},
-        {"0x1F", 16},
-        {"0x1F", 0},
-        {"0x", 16},
-        {"017", 0},
-        {"0xg", 0},
-        {"z", 36},
-        {"\t\n 42", 10},
-        {"00000000000000000000001", 10},
     };
     for (const Case& c : cases) {
         char *ourEnd = nullptr, *theirEnd = nullptr;
@@ -87,6 +85,13 @@ TEST(RuntimeFormat, ReadsNumbersAsStrtollDoes) {
         long long theirs = std::strtoll(c.text, &theirEnd, c.base);
         EXPECT_EQ(ours, theirs) << '"' << c.text << "\" base " << c.base;
         EXPECT_EQ(ourEnd - c.text, theirEnd - c.text) << '"' << c.text << "\" base " << c.base;
+    }
+    // A 0x without a hex digit after it: the number is the 0, as C has it
+    // (msvcrt.dll reads no number at all there).
+    for (int base : {0, 16}) {
+        char* end = nullptr;
+        EXPECT_EQ(rt::ParseSigned("0xg", &end, base), 0);
+        EXPECT_STREQ(end, "xg") << "base " << base;
     }
 }
 
