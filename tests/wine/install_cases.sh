@@ -62,12 +62,11 @@ make_earlier_version() {
         "$programs/Velmor Applications" "$programs/StartUp"
 }
 
-# --- Everything chosen over an earlier version, then the restart ----------
-fresh everything
-make_earlier_version
-run_setup everything
-if robot everything; then
-    dest="$drive_c/VELMOR/BRIVANTA"
+# Everything chosen over an earlier version into C:\VELMOR\BRIVANTA, before
+# the restart: the files, the registry, the INI files, WININIT.INI, the
+# groups and the started program.
+check_everything() {
+    local dest="$drive_c/VELMOR/BRIVANTA"
     check_always_copied "$dest"
     for pair in KBD/kbdbph.kbd:kbdbph.kbd KBD/kbdbul.kbd:kbdbul.kbd Filters/cp_1251.nl_:cp_1251.nls \
         Filters/lngbriv2.dl_:lngbriv2.dll Filters/cp_856.nl_:cp_856.nls \
@@ -112,7 +111,7 @@ if robot everything; then
     wininit=$(win_file "$windir" wininit.ini)
     rename=$(ini "$wininit" rename 'C:\WINDOWS\FONTS\vgasys.fon')
     expect_eq "WININIT.INI vgasys.fon" "${rename,,}" 'c:\windows\fonts\vgasys.001'
-    cp "$wininit" "$out/everything-wininit.ini" 2>/dev/null || fail "no WININIT.INI"
+    cp "$wininit" "$out/$case_name-wininit.ini" 2>/dev/null || fail "no WININIT.INI"
 
     expect_eq "items of Velmor Applications" "$(items "Velmor Applications")" \
         "Brivanta 3.2.lnk;Other Tool.lnk;"
@@ -120,11 +119,11 @@ if robot everything; then
     grep -aqi 'C:\\VELMOR\\BRIVANTA\\brivanta.exe' "$programs/StartUp/Brivanta 3.2.lnk" ||
         fail "the StartUp item does not point to C:\\VELMOR\\BRIVANTA\\brivanta.exe"
     check_started_with_1 "$dest"
+}
 
-    robot finish-restart || true
-    setup_done
-    # The setup's ExitWindowsEx restarts the prefix, which carries out
-    # WININIT.INI and renames it.
+# The setup's ExitWindowsEx restarts the prefix, which carries out
+# WININIT.INI and renames it: the new system font files are in place.
+check_fonts_replaced() {
     for ((i = 0; i < 150; i++)); do
         [ ! -e "$(win_file "$windir" wininit.ini)" ] && [ -e "$(win_file "$windir" wininit.bak)" ] &&
             break
@@ -135,6 +134,17 @@ if robot everything; then
         same_file "DISK2/Fonts/${pair%%:*}.fo_" "$windir/Fonts/${pair#*:}.fon"
         [ ! -e "$windir/Fonts/${pair#*:}.001" ] || fail "${pair#*:}.001 is still there"
     done
+}
+
+# --- Everything chosen over an earlier version, then the restart ----------
+fresh everything
+make_earlier_version
+run_setup everything
+if robot everything; then
+    check_everything
+    robot finish-restart || true
+    setup_done
+    check_fonts_replaced
     [ ! -e "$sysdir/fixb01.fon" ] || fail "the old fixb01.fon is still in the system directory"
     # Wine gives a NULL line's file the name NULL in the Windows directory
     # (only NUL deletes); fixb01.fon is the last such line that names a file.
@@ -184,6 +194,13 @@ if robot us-bds-welcome; then
         'D:\DISK1\SETUP.EXE' >/dev/null 2>&1 || second=$?
     expect_eq "exit code of the second copy" "$second" 0
     echo "the second copy ended after $(($(date +%s) - second_start)) s"
+    # With an option the exit code says why it ended.
+    second=0
+    timeout 60 env DISPLAY="$display" BRIVANTA_WINEPREFIX="$prefix" "$tools/wine-run.sh" \
+        'D:\DISK1\SETUP.EXE' '/log=C:\second.log' >/dev/null 2>&1 || second=$?
+    expect_eq "exit code of a second copy with /log" "$second" 17
+    expect_eq "its log" "$(tr -d '\r' <"$drive_c/second.log" 2>/dev/null)" \
+        'result 17: Another run is already on this machine.'
     if robot us-bds; then
         expect_eq "Program dir" "$(reg_value "$product_key" "Program dir")" 'C:\WINDOWS\VELMOR\'
         [ -e "$sysdir/kbdbul.kbd" ] || fail "kbdbul.kbd was not copied"

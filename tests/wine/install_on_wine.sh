@@ -102,14 +102,14 @@ fresh() {
     "$tools/wine-desktop.sh" start "$prefix" "$display"
 }
 
-# run_setup NAME: the setup program from D:\DISK1\, in the background;
-# setup_done waits for it and checks its exit code.
+# run_setup NAME [OPTION...]: the setup program from D:\DISK1\, in the
+# background; setup_done [CODE] waits for it and checks its exit code (0).
 run_setup() {
     status_file="$out/$1.status"
     rm -f "$status_file"
     (
         code=0
-        wine_cmd 'D:\DISK1\SETUP.EXE' >/dev/null 2>&1 || code=$?
+        wine_cmd 'D:\DISK1\SETUP.EXE' "${@:2}" >/dev/null 2>&1 || code=$?
         echo $code >"$status_file.tmp"
         mv "$status_file.tmp" "$status_file"
     ) &
@@ -125,7 +125,7 @@ setup_done() {
         return
     fi
     wait "$setup_pid" || true
-    expect_eq "exit code of the setup program" "$(cat "$status_file")" 0
+    expect_eq "exit code of the setup program" "$(cat "$status_file")" "${1:-0}"
 }
 
 # robot STEPS: one robot run; its report is kept as STEPS.report.
@@ -158,5 +158,6 @@ chown --reference="$template" "$shots"
 echo "disks and template prefix ready after $(($(date +%s) - start)) s"
 
 . "$here/install_cases.sh"
+. "$here/unattended_cases.sh"
 
 exit $failed
