@@ -3,6 +3,7 @@
 #include "language.h"
 #include "product_installer.h"
 #include "product_state.h"
+#include "run_log.h"
 #include "shell_ui.h"
 
 #include "platform/host.h"
@@ -49,9 +50,11 @@ bool MountSourceDrive(const std::string& source, std::string* error) {
     return linked;
 }
 
+const char kSetupModule[] = "D:\\DISK1\\SETUP.EXE";
+
 SetupOutcome RunSetup(DialogFrontEnd* frontEnd) {
     ResetProductState();
-    hostwin::SetModuleFileName("D:\\DISK1\\SETUP.EXE");
+    hostwin::SetModuleFileName(kSetupModule);
     SetFrontEnd(frontEnd);
     SetModuleInstance(GetModuleHandleA(nullptr));
     ShellUi ui;
@@ -59,12 +62,13 @@ SetupOutcome RunSetup(DialogFrontEnd* frontEnd) {
     {
         ProductInstaller installer(ModuleInstance());
         installer.SetUi(&ui);
-        outcome.result = installer.Finish(installer.Run());
+        outcome.runResult = installer.Run();
+        outcome.result = installer.Finish(outcome.runResult);
         outcome.restart = installer.RestartRequested();
     }
     SetFrontEnd(nullptr);
     // As the main window does once it is gone.
     if (outcome.restart)
-        ExitWindowsEx(EWX_REBOOT, 0);
+        LogChange(ExitWindowsEx(EWX_REBOOT, 0) != FALSE, "restart Windows");
     return outcome;
 }

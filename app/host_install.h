@@ -12,10 +12,13 @@
 bool MountSourceDrive(const std::string& source, std::string* error);
 
 struct SetupOutcome {
-    ResultCode result = Ok; // what the finishing hook answered
-    bool restart = false;   // the user chose to restart Windows
+    ResultCode runResult = Ok; // what the run answered before the finishing hook
+    ResultCode result = Ok;    // what the finishing hook answered
+    bool restart = false;      // the user chose to restart Windows
 };
 
 // Runs the whole installation with its dialogs on `frontEnd`, from a clean
-// product state, and asks Windows to restart when the user chose to.
+// product state, and asks Windows to restart when the user chose to. The
+// module is D:\DISK1\SETUP.EXE, as when setup.exe runs from the first disk.
 SetupOutcome RunSetup(DialogFrontEnd* frontEnd);
+extern const char kSetupModule[];

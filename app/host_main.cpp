@@ -1,16 +1,22 @@
 // brivanta-setup on the host: the setup program over an emulated Windows 98
-// machine kept in a folder.
+// machine kept in a folder. Arguments and input files are checked before
+// anything is made, reset or changed.
 #include "host_install.h"
 #include "machine_report.h"
 #include "plan.h"
+#include "run_log.h"
+#include "run_watch.h"
 #include "terminal_front_end.h"
 
 #include "platform/host.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,13 +30,13 @@ namespace {
 // Marks a machine folder this program made as its demo, so that a later run
 // may replace it and nothing else.
 const char kDemoMarker[] = ".brivanta-demo";
+const char kVersion[] = "brivanta-setup 3.2 (the setup program of Brivanta 3.2, on the host)";
 
-int Usage(const char* error) {
-    if (error)
-        std::cerr << "brivanta-setup: " << error << "\n";
-    std::cerr
-        << "usage: brivanta-setup [--machine DIR] [--source DIR] [--answers FILE] [--record FILE]\n"
-           "       brivanta-setup --plan [--machine DIR] [--option NAME=0|1]...\n"
+void Usage(std::ostream& out) {
+    out << "usage: brivanta-setup [--machine DIR] [--source DIR] [--answers FILE] [--record FILE]\n"
+           "                      [--log FILE]\n"
+           "       brivanta-setup --plan [--machine DIR] [--source DIR] [--option NAME=0|1]...\n"
+           "       brivanta-setup --help | --version\n"
            "  without --plan  run the installation, its dialogs in the terminal, then\n"
            "                  print what changed, restart the machine when asked and\n"
            "                  print what the restart did\n"
@@ -38,18 +44,35 @@ int Usage(const char* error) {
            "                  default: a fresh demo machine in ./brivanta-demo)\n"
            "  --source DIR    the folder holding DISK1, DISK2, DISK3; it becomes drive D:\n"
            "                  and setup runs from D:\\DISK1\\ (default: the sample disks)\n"
-           "  --answers FILE  answer the dialogs from FILE (INI text), printing one\n"
-           "                  line per dialog; also the way without a terminal\n"
-           "  --record FILE   write the answers given interactively to FILE\n"
-           "  --plan          print what the installation would do, changing nothing\n"
-           "                  (default: a fresh machine in a temporary folder)\n"
-           "  --option N=V    set an installation option for --plan; N is one of:\n"
-           "                  ";
-    for (const char* name : kPlanFlagNames)
-        std::cerr << name << " ";
-    std::cerr << "\n";
-    return 2;
+           "  --answers FILE  answer the dialogs from FILE (checked first), printing one\n"
+           "                  line per dialog; without a terminal the proposed answers\n"
+           "  --record FILE   write the answers the run used to FILE, for --answers\n"
+           "  --log FILE      write one line per dialog, file, system change and\n"
+           "                  decision to FILE as the run goes\n"
+           "  --plan          print what the installation would do: paths, copies,\n"
+           "                  deletes, registry, INI and WININIT.INI changes; writes\n"
+           "                  nothing (default machine: a fresh one held in memory)\n"
+           "  --option N=V    set an installation option for --plan; N is one of:\n";
+    for (int i = 0; i < 7; ++i)
+        out << (i % 4 ? " "
+                : i   ? "\n                  "
+                      : "                  ")
+            << kPlanFlagNames[i];
+    out << "\nexit codes:\n";
+    for (const ExitCodeMeaning& row : kExitCodes)
+        out << "  " << (row.code < 10 ? " " : "") << row.code << "  " << row.meaning << "\n";
 }
+
+int BadInput(const std::string& error) {
+    std::cerr << "brivanta-setup: " << error << "\n";
+    return ExitBadInput;
+}
+
+struct Arguments {
+    bool plan = false, help = false, version = false, optionGiven = false;
+    std::string machine, source = BRIVANTA_SAMPLE_DISKS, answers, record, log;
+    PlanOptions options;
+};
 
 bool SetOption(PlanOptions* options, const std::string& text) {
     size_t eq = text.find('=');
@@ -67,10 +90,128 @@ bool SetOption(PlanOptions* options, const std::string& text) {
     return false;
 }
 
+bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
+    const struct {
+        const char* flag;
+        std::string Arguments::*value;
+        const char* what;
+    } kValues[] = {{"--machine", &Arguments::machine, "a folder"},
+                   {"--source", &Arguments::source, "a folder"},
+                   {"--answers", &Arguments::answers, "a file"},
+                   {"--record", &Arguments::record, "a file"},
+                   {"--log", &Arguments::log, "a file"},
+                   {"--option", nullptr, "NAME=0|1"}};
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool known = true;
+        if (arg == "--plan")
+            a->plan = true;
+        else if (arg == "--help" || arg == "-h")
+            a->help = true;
+        else if (arg == "--version")
+            a->version = true;
+        else
+            known = false;
+        for (const auto& v : kValues) {
+            if (known || arg != v.flag)
+                continue;
+            known = true;
+            if (i + 1 >= argc || !argv[i + 1][0]) {
+                *error = arg + " needs " + v.what;
+                return false;
+            }
+            std::string value = argv[++i];
+            if (v.value) {
+                a->*v.value = value;
+            } else if (!SetOption(&a->options, value)) {
+                *error = "bad option: " + value + " (NAME=0 or NAME=1, see --help)";
+                return false;
+            } else {
+                a->optionGiven = true;
+            }
+        }
+        if (!known) {
+            *error = "unknown argument: " + arg + " (see --help)";
+            return false;
+        }
+    }
+    if (a->optionGiven && !a->plan)
+        *error = "--option sets an option for --plan only; an installation asks for them";
+    else if (a->plan && (!a->answers.empty() || !a->record.empty() || !a->log.empty()))
+        *error = "--answers, --record and --log are for an installation, not for --plan";
+    return error->empty();
+}
+
 bool Exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
 }
+
+// Reads and checks the answer file; its faults go to standard error.
+bool LoadAnswers(const std::string& path, AnswerFile* answers) {
+    struct StderrFaults : AnswerFaults {
+        void Fault(const char* text) override { std::cerr << text << "\n"; }
+    } faults;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        std::cerr << path << ": cannot be read: " << std::strerror(errno) << "\n";
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        std::cerr << path << ": is a directory, not an answer file\n";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        std::cerr << path << ": cannot be read\n";
+        return false;
+    }
+    std::string data = text.str();
+    return answers->Parse(path.c_str(), data.data(), data.size(), &faults) == 0;
+}
+
+// Whether `path` can be written: an existing file that is writable, or a
+// new one in a writable folder. Nothing is made.
+bool CanWrite(const std::string& path, std::string* error) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            *error = path + " is a directory";
+        else if (access(path.c_str(), W_OK) != 0)
+            *error = path + " cannot be written: " + std::strerror(errno);
+        return error->empty();
+    }
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    if (access(folder.c_str(), W_OK) != 0)
+        *error = path + " cannot be written: " + std::strerror(errno);
+    return error->empty();
+}
+
+bool SaveRecord(const std::string& path, const AnswerFile& record) {
+    char text[AnswerFile::MaxEntries * (AnswerFile::ValueSize + 64)];
+    size_t length = record.Format(text, sizeof text, "\n");
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text, std::streamsize(length < sizeof text ? length : sizeof text - 1));
+    out.close();
+    return bool(out);
+}
+
+// Each line goes to the file at once, so a crash leaves what came before.
+class FileLog : public RunLog {
+  public:
+    explicit FileLog(FILE* file) : file_(file) {}
+    void Line(const char* text) override {
+        std::fputs(text, file_);
+        std::fputc('\n', file_);
+        std::fflush(file_);
+    }
+
+  private:
+    FILE* file_;
+};
 
 // The default machine: ./brivanta-demo, made fresh on every run.
 bool PrepareDemoMachine(std::string* folder) {
@@ -100,27 +241,21 @@ void PrintRestart(const std::vector<hostwin::RenameStep>& steps) {
     }
 }
 
-// The installation with its dialogs in the terminal, then the report. Exit
-// status 0 whatever the installation's result (printed), 3 when the answers
-// would repeat a dialog forever, 1 when the answers cannot be read.
-int RunInstallation(const std::string& answersPath, const std::string& recordPath) {
-    AnswerFile answers, record;
-    std::string error;
-    bool unattended = !answersPath.empty() || !isatty(0);
-    if (!answersPath.empty() && !answers.Load(answersPath, &error)) {
-        std::cerr << "brivanta-setup: " << error << "\n";
-        return 1;
-    }
-    TerminalFrontEnd frontEnd(std::cin, std::cout, unattended ? &answers : nullptr,
-                              recordPath.empty() ? nullptr : &record, isatty(1) != 0);
+// The installation with its dialogs in the terminal, the report of what
+// changed, the restart, and one sentence of how it ended; answers the exit
+// code.
+int RunInstallation(const Arguments& a, const AnswerFile* answers) {
+    static AnswerFile kProposed; // empty: every dialog takes its proposed answer
+    if (!answers && !isatty(0))
+        answers = &kProposed;
+    TerminalFrontEnd terminal(std::cin, std::cout, answers, isatty(1) != 0);
+    AnswerFile record;
+    RunWatch watch(&terminal, a.record.empty() ? nullptr : &record);
     TerminalFrontEnd::InstallInterruptHandler();
     MachineSnapshot before = TakeSnapshot(hostwin::MachineFolder());
-    SetupOutcome outcome = RunSetup(&frontEnd);
-    std::cout << "Installation result: " << outcome.result << "\n";
-    if (!recordPath.empty() && !record.Save(recordPath)) {
-        std::cerr << "brivanta-setup: cannot write " << recordPath << "\n";
-        return 1;
-    }
+    SetupOutcome outcome = RunSetup(&watch);
+    if (!a.record.empty() && !SaveRecord(a.record, record))
+        std::cerr << "brivanta-setup: cannot write the record " << a.record << "\n";
     MachineSnapshot after = TakeSnapshot(hostwin::MachineFolder());
     std::cout << "\nWhat changed on the machine " << hostwin::MachineFolder() << ":\n";
     if (PrintChanges(before, after, std::cout) == 0)
@@ -128,75 +263,75 @@ int RunInstallation(const std::string& answersPath, const std::string& recordPat
     PrintProgramGroups(std::cout);
     for (const hostwin::ShellStart& start : hostwin::ShellStarts())
         std::cout << "Started: " << start.file << " " << start.parameters << "\n";
+    bool restarted = false;
     if (hostwin::RestartRequested()) {
         PrintRestart(hostwin::RestartMachine());
-        MachineSnapshot restarted = TakeSnapshot(hostwin::MachineFolder());
+        restarted = true;
+        LogLine("restart: WININIT.INI carried out");
+        MachineSnapshot restartedSnap = TakeSnapshot(hostwin::MachineFolder());
         std::cout << "What the restart changed:\n";
-        PrintChanges(after, restarted, std::cout);
+        PrintChanges(after, restartedSnap, std::cout);
     }
-    return 0;
+    RunEnd end = EndOfRun(outcome.runResult, outcome.restart, restarted, watch,
+                          terminal.Answers().LoopDialog());
+    std::cout << "\n" << end.sentence << "\n";
+    return end.exitCode;
+}
+
+int Plan(const Arguments& a) {
+    std::string error;
+    if (!hostwin::MountMachineReadOnly(a.machine, &error))
+        return BadInput(error);
+    hostwin::SetModuleFileName(kSetupModule);
+    int result = PrintPlan(a.options, std::cout) == 0 ? 0 : ExitAborted;
+    hostwin::UnmountMachine();
+    return result;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    bool plan = false;
-    std::string machine, source = BRIVANTA_SAMPLE_DISKS, answersPath, recordPath;
-    PlanOptions options;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--plan") {
-            plan = true;
-        } else if (arg == "--machine" && i + 1 < argc) {
-            machine = argv[++i];
-        } else if (arg == "--source" && i + 1 < argc) {
-            source = argv[++i];
-        } else if (arg == "--answers" && i + 1 < argc) {
-            answersPath = argv[++i];
-        } else if (arg == "--record" && i + 1 < argc) {
-            recordPath = argv[++i];
-        } else if (arg == "--option" && i + 1 < argc) {
-            if (!SetOption(&options, argv[++i]))
-                return Usage((std::string("bad option: ") + argv[i]).c_str());
-        } else if (arg == "--help" || arg == "-h") {
-            return Usage(nullptr);
-        } else {
-            return Usage(("unknown argument: " + arg).c_str());
-        }
-    }
-    // The preview changes nothing, so its default machine is a throwaway one.
-    std::string temporary;
-    if (machine.empty() && plan) {
-        char pattern[] = "/tmp/brivanta-machine-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            std::cerr << "brivanta-setup: cannot make a temporary machine folder\n";
-            return 1;
-        }
-        machine = temporary = pattern;
-    }
-    if (machine.empty() && !PrepareDemoMachine(&machine))
-        return 1;
+    Arguments a;
     std::string error;
-    if (!hostwin::MountMachine(machine, &error)) {
-        std::cerr << "brivanta-setup: " << error << "\n";
-        return 1;
+    if (!ParseArguments(argc, argv, &a, &error))
+        return BadInput(error);
+    if (a.help) {
+        Usage(std::cout);
+        return 0;
     }
-    int result;
-    if (plan) {
-        hostwin::SetModuleFileName("A:\\SETUP.EXE");
-        result = PrintPlan(options, std::cout) == 0 ? 0 : 1;
-    } else if (source.empty() || !Exists(source + "/DISK1")) {
-        std::cerr << "brivanta-setup: no DISK1 in the source folder '" << source
-                  << "' (give --source DIR)\n";
-        result = 1;
-    } else if (!MountSourceDrive(source, &error)) {
-        std::cerr << "brivanta-setup: " << error << "\n";
-        result = 1;
-    } else {
-        result = RunInstallation(answersPath, recordPath);
+    if (a.version) {
+        std::cout << kVersion << "\n";
+        return 0;
     }
+    // Everything given is checked before the machine is made or reset.
+    if (a.source.empty() || !Exists(a.source + "/DISK1"))
+        return BadInput("no DISK1 in the source folder '" + a.source + "' (give --source DIR)");
+    if (a.plan)
+        return Plan(a);
+    AnswerFile answers;
+    if (!a.answers.empty() && !LoadAnswers(a.answers, &answers))
+        return ExitBadInput;
+    if (!a.record.empty() && !CanWrite(a.record, &error))
+        return BadInput("--record: " + error);
+    FILE* logFile = nullptr;
+    if (!a.log.empty() && !(logFile = std::fopen(a.log.c_str(), "w")))
+        return BadInput("--log: " + a.log + " cannot be written: " + std::strerror(errno));
+    FileLog log(logFile);
+    if (logFile)
+        SetRunLog(&log);
+    std::string machine = a.machine;
+    int result = ExitBadInput;
+    if (machine.empty() && !PrepareDemoMachine(&machine))
+        result = ExitBadInput;
+    else if (!hostwin::MountMachine(machine, &error))
+        result = BadInput(error);
+    else if (!MountSourceDrive(a.source, &error))
+        result = BadInput(error);
+    else
+        result = RunInstallation(a, a.answers.empty() ? nullptr : &answers);
     hostwin::UnmountMachine();
-    if (!temporary.empty())
-        std::system(("rm -rf '" + temporary + "'").c_str());
+    SetRunLog(nullptr);
+    if (logFile)
+        std::fclose(logFile);
     return result;
 }

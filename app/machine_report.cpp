@@ -164,10 +164,12 @@ int PrintDiff(const char* heading, const Map& before, const Map& after, Show sho
 }
 
 // The registry without the keys that `other` lacks too but that hold values
-// here (their values say enough), and with long runs of sibling keys (such
-// as a table of keyboard layouts) shown as a count.
+// here (their values say enough), and with long runs of changed sibling
+// keys (such as a table of keyboard layouts) cut short; `more` counts what
+// was left out below each parent key.
 std::map<std::string, std::string> Condensed(const std::map<std::string, std::string>& registry,
-                                             const std::map<std::string, std::string>& other) {
+                                             const std::map<std::string, std::string>& other,
+                                             std::map<std::string, int>* more) {
     std::map<std::string, std::string> result;
     std::map<std::string, int> siblings;
     for (const auto& [id, value] : registry) {
@@ -187,7 +189,7 @@ std::map<std::string, std::string> Condensed(const std::map<std::string, std::st
     }
     for (const auto& [parent, count] : siblings)
         if (count > 12)
-            result[parent + "\\ (" + std::to_string(count - 12) + " more values and keys)"] = "...";
+            (*more)[parent] += count - 12;
     return result;
 }
 
@@ -212,8 +214,13 @@ int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, st
     };
     auto iniLine = [](const std::string&, const std::string& text) { return text; };
     int lines = PrintDiff("Files", before.files, after.files, fileLine, out);
-    lines += PrintDiff("Registry", Condensed(before.registry, after.registry),
-                       Condensed(after.registry, before.registry), regLine, out);
+    std::map<std::string, int> more;
+    lines += PrintDiff("Registry", Condensed(before.registry, after.registry, &more),
+                       Condensed(after.registry, before.registry, &more), regLine, out);
+    for (const auto& [parent, count] : more) {
+        out << "  ... and " << count << " more values and keys below [" << parent << "]\n";
+        ++lines;
+    }
     lines += PrintDiff("INI entries", before.iniEntries, after.iniEntries, iniLine, out);
     if (before.renames != after.renames && !after.renames.empty()) {
         out << "Renames scheduled in C:\\WINDOWS\\WININIT.INI:\n" << after.renames;

@@ -1,9 +1,12 @@
 #include "plan.h"
 
 #include "fonts.h"
+#include "keyboard.h"
 #include "product_installer.h"
 #include "product_script.h"
 #include "product_state.h"
+#include "run_log.h"
+#include "sys_db.h"
 
 const char* const kPlanFlagNames[7] = {"KeyboardBds", "KeyboardPhonetic", "LanguageDriver",
                                        "DosFilter",   "SystemFonts",      "DunorU",
@@ -17,11 +20,25 @@ void PrepareState(const PlanOptions& options) {
     for (int i = 0; i < 7; ++i)
         SetupOptions.*kOptionBoxes[i].flag = options.flags[i] ? 1 : 0;
     DefaultProgramDir(DestinationDir, 1);
+    SourceDir[0] = 0;
+    AutoNumber = 1;
     FontExtension[0] = 0;
     if (SetupOptions.SystemFonts)
         ChooseFontExtension();
     ReadSharedDir();
 }
+
+// Each change the steps would make, one line; on a read-only machine they
+// fail, so their outcome says nothing and is left out.
+class PlanLog : public RunLog {
+  public:
+    explicit PlanLog(std::ostream& out) : out_(out) {}
+    void Line(const char*) override {}
+    void Change(const char* what, bool) override { out_ << what << "\n"; }
+
+  private:
+    std::ostream& out_;
+};
 
 // Runs the real sequence, but reports each file instead of touching it.
 class PlanEngine : public ProductInstaller {
@@ -53,9 +70,7 @@ class PlanEngine : public ProductInstaller {
     std::ostream& out_;
 };
 
-} // namespace
-
-int PrintPlan(const PlanOptions& options, std::ostream& out) {
+int Plan(const PlanOptions& options, std::ostream& out) {
     PrepareState(options);
     ProductScript script("FD", MAKEINTRESOURCEA(1));
     if (script.Status() != 0) {
@@ -70,8 +85,29 @@ int PrintPlan(const PlanOptions& options, std::ostream& out) {
     for (PathEntry* p = static_cast<PathEntry*>(engine.Paths().First()); p; p = p->NextPath())
         out << "path " << p->Name() << " = " << p->Directory() << "\n";
     engine.Paths().Clear();
+    // In the order of a run: the earlier keyboard setup goes before the copy,
+    // the system settings and the fonts come after it.
+    if (EarlierKeyboardSetupPresent())
+        RemoveEarlierKeyboardSetup();
     ResultCode r = engine.Run();
-    if (r != Ok)
+    if (r != Ok) {
         out << "error: the script could not be read through (" << r << ")\n";
-    return int(r);
+        return int(r);
+    }
+    WriteSysDBSection(script, "WriteSysDB");
+    DeleteSysDBSection(script, "DeleteSysDB");
+    if (SetupOptions.SystemFonts)
+        ReplaceSystemFonts();
+    return Ok;
+}
+
+} // namespace
+
+int PrintPlan(const PlanOptions& options, std::ostream& out) {
+    PlanLog log(out);
+    RunLog* before = CurrentRunLog();
+    SetRunLog(&log);
+    int result = Plan(options, out);
+    SetRunLog(before);
+    return result;
 }

@@ -1,5 +1,6 @@
 // The preview: what the shipped script would do on a machine, printed one
-// line per path, copy and delete, without changing anything.
+// line per path, copy, delete and change of the registry, the INI files and
+// WININIT.INI, on a machine mounted read-only (nothing is written anywhere).
 #pragma once
 
 #include <ostream>
@@ -13,5 +14,7 @@ struct PlanOptions {
 // Names of the seven flags as --option takes them.
 extern const char* const kPlanFlagNames[7];
 
-// Prints the plan; answers the engine's result (0 when the script parsed).
+// Prints the plan for the machine mounted now, the setup program running
+// from the module path set; answers the engine's result (0 when the script
+// parsed).
 int PrintPlan(const PlanOptions& options, std::ostream& out);

@@ -1,19 +1,206 @@
-// setup.exe: the process entry of the Win32 program. The command line is
-// not used; the exit code is 0 whatever the installation's result.
+// setup.exe: the process entry of the Win32 program. Without command-line
+// options the command line is not used and the exit code is 0 whatever the
+// installation's result. With options (none is needed for an ordinary
+// installation), for those who deploy to many machines:
+//   /answers=FILE  a silent installation: no window or dialog is shown, each
+//                  dialog is answered from FILE or takes its proposed answer
+//   /record=FILE   write the answers the run used to FILE, for /answers
+//   /log=FILE      one line per dialog, file, system change and decision
+// and the exit code tells how the run ended (RunExitCode).
+#include "answer_file.h"
+#include "dialog_answers.h"
 #include "language.h"
 #include "main_window.h"
 #include "product_installer.h"
+#include "run_log.h"
+#include "run_watch.h"
 #include "shell_ui.h"
+#include "silent_front_end.h"
+#include "text.h"
 #include "win32_front_end.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Options {
+    char answers[MAX_PATH];
+    char record[MAX_PATH];
+    char log[MAX_PATH];
+    char fault[MAX_PATH + 64]; // what is wrong with the command line
+};
+
+// Reads "/answers=FILE /record=FILE /log=FILE" (a value in double quotes
+// may hold blanks). False when the command line holds nothing.
+bool ReadCommandLine(const char* line, Options* o) {
+    *o = Options{};
+    bool any = false;
+    for (const char* p = line; *p;) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (!*p)
+            break;
+        any = true;
+        char word[MAX_PATH + 16];
+        size_t n = 0;
+        bool quoted = false;
+        for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+            if (*p == '"')
+                quoted = !quoted;
+            else if (n + 1 < sizeof word)
+                word[n++] = *p;
+        }
+        word[n] = 0;
+        const struct {
+            const char* name;
+            char* value;
+        } kOptions[] = {{"/answers=", o->answers}, {"/record=", o->record}, {"/log=", o->log}};
+        bool known = false;
+        for (const auto& option : kOptions) {
+            size_t length = std::strlen(option.name);
+            if (CompareNoCaseN(word, option.name, length) != 0)
+                continue;
+            known = true;
+            if (!word[length] || std::strlen(word + length) >= MAX_PATH)
+                std::snprintf(o->fault, sizeof o->fault, "%s needs a file name", option.name);
+            CopyText(option.value, MAX_PATH, word + length);
+        }
+        if (!known && !o->fault[0])
+            std::snprintf(o->fault, sizeof o->fault,
+                          "unknown option %.200s (/answers=FILE, /record=FILE, /log=FILE)", word);
+    }
+    return any;
+}
+
+// The log: each line written through to the file at once, so a crash leaves
+// every line before it.
+class FileLog : public RunLog {
+  public:
+    explicit FileLog(HANDLE file) : file_(file) {}
+    void Line(const char* text) override {
+        DWORD written;
+        WriteFile(file_, text, DWORD(std::strlen(text)), &written, nullptr);
+        WriteFile(file_, "\r\n", 2, &written, nullptr);
+    }
+
+  private:
+    HANDLE file_;
+};
+
+struct LogFaults : AnswerFaults {
+    void Fault(const char* text) override { LogLine("%s", text); }
+};
+
+// Reads and checks the answer file; what is wrong goes to the log.
+bool LoadAnswers(const char* path, AnswerFile* answers) {
+    static char text[64 * 1024];
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        LogLine("%s: is a directory, not an answer file", path);
+        return false;
+    }
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD size = 0;
+    bool read = file != INVALID_HANDLE_VALUE && ReadFile(file, text, sizeof text, &size, nullptr) &&
+                size < sizeof text;
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!read) {
+        LogLine("%s: cannot be read (error %lu, or larger than %u bytes)", path, GetLastError(),
+                unsigned(sizeof text - 1));
+        return false;
+    }
+    LogFaults faults;
+    return answers->Parse(path, text, size, &faults) == 0;
+}
+
+HANDLE OpenForWriting(const char* path, DWORD disposition) {
+    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool SaveRecord(const char* path, const AnswerFile& record) {
+    static char text[AnswerFile::MaxEntries * (AnswerFile::ValueSize + 64)];
+    size_t length = record.Format(text, sizeof text, "\r\n");
+    if (length >= sizeof text)
+        return false;
+    HANDLE file = OpenForWriting(path, CREATE_ALWAYS);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool saved = WriteFile(file, text, DWORD(length), &written, nullptr) && written == length;
+    return CloseHandle(file) && saved;
+}
+
+int BadInput(const char* what) {
+    LogLine("result %d: Bad input: %s", int(ExitBadInput), what);
+    return ExitBadInput;
+}
+
+// A run with options; answers its exit code.
+int RunWithOptions(ProductInstaller* installer, const Options& o) {
+    if (o.fault[0])
+        return BadInput(o.fault);
+    static AnswerFile answers, record;
+    if (o.answers[0] && !LoadAnswers(o.answers, &answers))
+        return BadInput("the answer file does not pass its checks");
+    if (o.record[0]) {
+        // Before the run: a record that cannot be written is found out now.
+        HANDLE file = OpenForWriting(o.record, OPEN_ALWAYS);
+        if (file == INVALID_HANDLE_VALUE)
+            return BadInput("the record cannot be written");
+        CloseHandle(file);
+    }
+    DialogAnswers policy(&answers);
+    SilentFrontEnd silent(&policy);
+    Win32FrontEnd screen;
+    bool quiet = o.answers[0] != 0;
+    RunWatch watch(quiet ? static_cast<DialogFrontEnd*>(&silent) : &screen,
+                   o.record[0] ? &record : nullptr);
+    SetFrontEnd(&watch);
+    ResultCode window = RunMainWindow(installer, !quiet);
+    SetFrontEnd(nullptr);
+    if (window == AlreadyRunning) {
+        LogLine("result %d: Another run is already on this machine.", int(ExitAlreadyRunning));
+        return ExitAlreadyRunning;
+    }
+    if (o.record[0] && !SaveRecord(o.record, record))
+        LogLine("the record %s cannot be written", o.record);
+    const MainWindowRun& run = LastMainWindowRun();
+    if (window != Ok)
+        return EndOfRun(window, false, false, watch, nullptr).exitCode;
+    return EndOfRun(run.runResult, run.restartRequested, run.restartStarted, watch,
+                    policy.LoopDialog())
+        .exitCode;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     ProductInstaller installer(instance);
     SetModuleInstance(instance);
-    Win32FrontEnd frontEnd;
-    SetFrontEnd(&frontEnd);
     ShellUi ui;
     installer.SetUi(&ui);
-    RunMainWindow(&installer);
-    SetFrontEnd(nullptr);
-    return 0;
+    Options options;
+    if (!ReadCommandLine(commandLine ? commandLine : "", &options)) {
+        Win32FrontEnd frontEnd;
+        SetFrontEnd(&frontEnd);
+        RunMainWindow(&installer);
+        SetFrontEnd(nullptr);
+        return 0;
+    }
+    HANDLE logFile = INVALID_HANDLE_VALUE;
+    if (options.log[0] &&
+        (logFile = OpenForWriting(options.log, CREATE_ALWAYS)) == INVALID_HANDLE_VALUE)
+        return ExitBadInput;
+    FileLog log(logFile);
+    if (logFile != INVALID_HANDLE_VALUE)
+        SetRunLog(&log);
+    int code = RunWithOptions(&installer, options);
+    SetRunLog(nullptr);
+    if (logFile != INVALID_HANDLE_VALUE)
+        CloseHandle(logFile);
+    return code;
 }

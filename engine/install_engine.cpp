@@ -1,5 +1,6 @@
 #include "install_engine.h"
 
+#include "run_log.h"
 #include "text.h"
 
 #include <cstring>
@@ -87,6 +88,7 @@ ResultCode InstallEngine::CopyDiskFiles(PathEntry* disk) {
             continue;
         code = BeforeFile(file);
         if (code == Skip) {
+            LogCopy(file, "skipped");
             code = Ok;
             continue;
         }
@@ -105,9 +107,12 @@ ResultCode InstallEngine::CopyDiskFiles(PathEntry* disk) {
 ResultCode InstallEngine::CopyOneFile(FileEntry* file) {
     for (;;) {
         ResultCode code = CopyFile(file);
-        if (code == Ok)
+        if (code == Ok) {
+            LogCopy(file, "copied");
             return Ok;
+        }
         ResultCode answer = FileError(code, file);
+        LogCopyError(file, code, answer);
         if (answer == Skip)
             return Ok;
         if (answer != Ok)
@@ -257,7 +262,9 @@ ResultCode InstallEngine::DeleteFiles() {
          f = f->NextFile()) {
         if (BeforeDelete(f) != Ok)
             continue;
-        if (f->DeleteFile() != Ok)
+        bool deleted = f->DeleteFile() == Ok;
+        LogDelete(f, deleted);
+        if (!deleted)
             code = FileError(DeleteFailed, f);
     }
     return code;

@@ -4,6 +4,7 @@
 
 #include "ini_file.h"
 #include "reg_key.h"
+#include "run_log.h"
 #include "text.h"
 
 #include <cstdio>
@@ -86,7 +87,8 @@ int ScheduleSystemDelete(const char* fileName) {
     AppendBackslash(path, sizeof path);
     size_t used = std::strlen(path);
     CopyText(path + used, sizeof path - used, fileName);
-    IniFile("wininit.ini").InsertEntry("rename", "NULL", path);
+    bool done = IniFile("wininit.ini").InsertEntry("rename", "NULL", path) != FALSE;
+    LogChange(done, "wininit [rename] NULL=%s", path);
     return 1;
 }
 
@@ -107,14 +109,16 @@ int ScheduleFontRename(const char* fontFile, const char* newFile, bool system) {
     used = CopyText(source, sizeof source, directory);
     CopyText(source + used, sizeof source - used, newFile);
     // The key is the name the file gets, the value the file moved there.
-    IniFile("wininit.ini").SetValue("rename", target, source);
-    if (key.IsOpen()) {
-        char valueName[MAX_PATH];
-        CopyText(valueName, sizeof valueName, fontFile);
-        for (char* c = valueName; *c; ++c)
-            *c = UpperAscii(*c);
-        key.SetString(valueName, system ? ",6" : ",2");
-    }
+    bool done = IniFile("wininit.ini").SetValue("rename", target, source) != FALSE;
+    LogChange(done, "wininit [rename] %s=%s", target, source);
+    char valueName[MAX_PATH];
+    CopyText(valueName, sizeof valueName, fontFile);
+    for (char* c = valueName; *c; ++c)
+        *c = UpperAscii(*c);
+    const char* code = system ? ",6" : ",2";
+    done = key.IsOpen() && key.SetString(valueName, code);
+    LogChange(done, key.IsOpen() ? "registry %s%s = %s" : "registry %s%s = %s (the key is missing)",
+              kRenameFilesKey, valueName, code);
     key.Close();
     return 1;
 }
@@ -130,8 +134,10 @@ int ScheduleSystemFontRenames() {
 
 int WriteFontSubstitutes() {
     IniFile winIni("WIN.INI");
-    for (const FontSubstitute& entry : kFontSubstituteTable)
-        winIni.SetValue("FontSubstitutes", entry.key, entry.value);
+    for (const FontSubstitute& entry : kFontSubstituteTable) {
+        bool done = winIni.SetValue("FontSubstitutes", entry.key, entry.value) != FALSE;
+        LogChange(done, "ini WIN.INI FontSubstitutes\\%s = %s", entry.key, entry.value);
+    }
     return 1;
 }
 

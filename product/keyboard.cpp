@@ -3,6 +3,7 @@
 #include "ini_file.h"
 #include "messages.h"
 #include "reg_key.h"
+#include "run_log.h"
 #include "text.h"
 
 #include <cstring>
@@ -57,11 +58,14 @@ BOOL RemoveEarlierKeyboardSetup() {
     char value[IniValueSize];
     if (systemIni.GetValue("boot", "keyboard.drv", "", value, sizeof value) && value[0] &&
         CompareNoCase(value, kEarlierDriver) == 0)
-        systemIni.DisableKey("boot", "keyboard.drv");
+        LogChange(systemIni.DisableKey("boot", "keyboard.drv"),
+                  "ini SYSTEM.INI boot\\keyboard.drv disabled");
     winIni.GetValue("windows", "load", "", value, sizeof value);
-    if (CompareNoCase(value, kEarlierPanel) == 0)
-        return winIni.SetValue("windows", "load", "");
-    return 1;
+    if (CompareNoCase(value, kEarlierPanel) != 0)
+        return 1;
+    BOOL done = winIni.SetValue("windows", "load", "");
+    LogChange(done != FALSE, "ini WIN.INI windows\\load = ");
+    return done;
 }
 
 bool LayoutIndicatorPresent() {
@@ -80,13 +84,16 @@ BOOL DisableLayoutIndicator() {
     }
     RegKey key(kRunKey, RegKey::AccessRead | RegKey::AccessWrite, false);
     if (IndicatorRegistered(&key))
-        key.Delete(kIndicatorProgram);
+        LogChange(key.Delete(kIndicatorProgram), "registry delete %s%s", kRunKey,
+                  kIndicatorProgram);
     if (!IndicatorProgramExists())
         return 1;
     char from[MAX_PATH], to[MAX_PATH];
     SystemFilePath(kIndicatorProgram, from, sizeof from);
     SystemFilePath(kIndicatorDisabled, to, sizeof to);
-    return MoveFileA(from, to);
+    BOOL moved = MoveFileA(from, to);
+    LogChange(moved != FALSE, "rename %s -> %s", from, to);
+    return moved;
 }
 
 void SetUpKeyboard(HWND owner) {

@@ -9,9 +9,11 @@
 #include "product_state.h"
 #include "program_groups.h"
 #include "prompts.h"
+#include "run_log.h"
 #include "sys_db.h"
 #include "welcome_options.h"
 
+#include <cstdint>
 #include <new>
 
 namespace {
@@ -48,8 +50,10 @@ void ToTop(HWND window) {
 // Starts the installed program with "1"; its outcome does not matter.
 void StartInstalledProgram(const InstallEngine& engine) {
     char path[MAX_PATH];
-    if (ProductCommandLine(engine, path, sizeof path))
-        ShellExecuteA(nullptr, "open", path, "1", "", SW_SHOWNORMAL);
+    if (!ProductCommandLine(engine, path, sizeof path))
+        return;
+    HINSTANCE started = ShellExecuteA(nullptr, "open", path, "1", "", SW_SHOWNORMAL);
+    LogChange(reinterpret_cast<intptr_t>(started) > 32, "start %s 1", path);
 }
 
 } // namespace
@@ -111,7 +115,9 @@ ResultCode ProductInstaller::FinishInstallation() {
     StartInstalledProgram(*this);
     if (owner)
         SetForegroundWindow(owner);
-    if (AskMessage(owner, MsgRestartNow, 1) == 1)
+    bool restart = AskMessage(owner, MsgRestartNow, 1) == 1;
+    LogLine(restart ? "restart: accepted" : "restart: declined");
+    if (restart)
         SetRestartRequested(true);
     else
         ShowMessage(owner, MsgInstalled);

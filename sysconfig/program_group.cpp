@@ -1,5 +1,6 @@
 #include "program_group.h"
 
+#include "run_log.h"
 #include "text.h"
 
 #include <cstring>
@@ -35,6 +36,7 @@ bool ExecuteProgmanCommand(DWORD instance, const char* command) {
         DdeDisconnect(conversation);
     }
     DdeFreeStringHandle(instance, progman);
+    LogChange(done, "progman %s", command);
     return done;
 }
 

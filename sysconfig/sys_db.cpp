@@ -2,6 +2,7 @@
 
 #include "ini_file.h"
 #include "reg_key.h"
+#include "run_log.h"
 #include "script_text.h"
 #include "text.h"
 
@@ -94,10 +95,12 @@ bool WriteSysDBSection(ScriptText& script, const char* section) {
         const char* path;
         if (!usable || !SplitTarget(left, target, &path))
             continue;
-        if (right[0] == '%')
-            WriteSysDBNumber(target, path, ParseNumber(right + 1));
+        bool done = right[0] == '%' ? WriteSysDBNumber(target, path, ParseNumber(right + 1))
+                                    : WriteSysDBText(target, path, right);
+        if (IsRegistry(target))
+            LogChange(done, "registry %s = %s", path, right);
         else
-            WriteSysDBText(target, path, right);
+            LogChange(done, "ini %s %s = %s", target, path, right);
     }
     return true;
 }
@@ -108,8 +111,13 @@ bool DeleteSysDBSection(ScriptText& script, const char* section) {
     for (unsigned n = 0; NextLine(script, section, n, left, nullptr, &usable); ++n) {
         char target[SysDBMaxBar];
         const char* path;
-        if (usable && SplitTarget(left, target, &path))
-            DeleteSysDBEntry(target, path);
+        if (!usable || !SplitTarget(left, target, &path))
+            continue;
+        bool done = DeleteSysDBEntry(target, path);
+        if (IsRegistry(target))
+            LogChange(done, "registry delete %s", path);
+        else
+            LogChange(done, "ini %s delete %s", target, path);
     }
     return true;
 }

@@ -17,6 +17,7 @@ std::vector<ActiveRule> g_rules;
 std::vector<std::string> g_triggered;
 unsigned g_calls = 0;
 bool g_logging = false;
+bool g_readOnly = false;
 std::vector<std::string> g_log;
 
 const char* OpName(FaultOp op) {
@@ -26,7 +27,31 @@ const char* OpName(FaultOp op) {
     return names[static_cast<int>(op)];
 }
 
+bool IsWrite(FaultOp op) {
+    switch (op) {
+    case FaultOp::Create:
+    case FaultOp::Write:
+    case FaultOp::Delete:
+    case FaultOp::Copy:
+    case FaultOp::Move:
+    case FaultOp::MakeDir:
+    case FaultOp::SetAttr:
+    case FaultOp::Profile:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+void SetReadOnly(bool readOnly) {
+    g_readOnly = readOnly;
+}
+
+bool MachineIsReadOnly() {
+    return g_readOnly;
+}
 
 void AddFault(const FaultRule& rule) {
     g_rules.push_back({rule, 0});
@@ -56,6 +81,8 @@ const std::vector<std::string>& TriggeredFaults() {
 }
 
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind) {
+    if (g_readOnly && IsWrite(op))
+        return true;
     ++g_calls;
     if (g_logging)
         g_log.push_back(std::string(OpName(op)) + " " + (path ? path : ""));

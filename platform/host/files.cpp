@@ -268,7 +268,7 @@ HFILE _lopen(LPCSTR path, int mode) {
     if (isDir)
         return Fail(ERROR_ACCESS_DENIED);
     int access = mode & 3;
-    if (access != OF_READ && HostIsReadOnly(m.host))
+    if (access != OF_READ && (HostIsReadOnly(m.host) || MachineIsReadOnly()))
         return Fail(ERROR_ACCESS_DENIED);
     int flags = access == OF_WRITE ? O_WRONLY : access == OF_READWRITE ? O_RDWR : O_RDONLY;
     int fd = open(m.host.c_str(), flags);

@@ -353,7 +353,23 @@ bool MountMachine(const std::string& folder, std::string* error) {
     return true;
 }
 
+bool MountMachineReadOnly(const std::string& name, std::string* error) {
+    const std::string folder = name; // may be the mounted folder, forgotten below
+    bool isDir = false;
+    bool exists = !folder.empty() && HostExists(folder + "/drive_c", &isDir) && isDir;
+    UnmountMachine();
+    char resolved[4096];
+    std::string mounted = exists && realpath(folder.c_str(), resolved) ? resolved : folder;
+    if (!(exists ? LoadRegistry(mounted, error) : LoadRegistryText(kRegistry, error)))
+        return false;
+    KeepRegistryInMemory();
+    SetReadOnly(true);
+    g_folder = exists ? mounted : "";
+    return true;
+}
+
 void UnmountMachine() {
+    SetReadOnly(false);
     g_folder.clear();
     ResetRegistry();
     DropProfileCache();

@@ -36,6 +36,13 @@ std::string Trim(const std::string& s);
 // registry), and forgetting it with every open key.
 bool LoadRegistry(const std::string& folder, std::string* error);
 void ResetRegistry();
+// A registry from REGEDIT4 text, and one that is no longer saved: either
+// is held in memory only.
+bool LoadRegistryText(const std::string& text, std::string* error);
+void KeepRegistryInMemory();
+
+// While set, every call that would write to the machine fails.
+void SetReadOnly(bool readOnly);
 
 // Forgets the profile file the system keeps cached.
 void DropProfileCache();

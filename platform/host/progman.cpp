@@ -89,6 +89,8 @@ bool FindGroup(const std::string& name, StoredGroup* out) {
 }
 
 bool SaveGroup(const StoredGroup& g) {
+    if (MachineIsReadOnly())
+        return false; // a write-protected machine keeps its groups
     std::ofstream out(g.file, std::ios::binary | std::ios::trunc);
     out << '[' << g.group.name << "]\n";
     for (const ProgmanItem& item : g.group.items)
@@ -178,6 +180,8 @@ bool CreateGroup(const std::vector<std::string>& args) {
         return false;
     StoredGroup g;
     if (!FindGroup(args[0], &g)) {
+        if (MachineIsReadOnly())
+            return false;
         mkdir(Folder().c_str(), 0755);
         g.file = NewGroupFile(args[0]);
         g.group.name = args[0];

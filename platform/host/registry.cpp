@@ -166,6 +166,23 @@ bool LoadRegistry(const std::string& folder, std::string* error) {
     return true;
 }
 
+bool LoadRegistryText(const std::string& text, std::string* error) {
+    RegRoots roots;
+    std::string what;
+    if (!ParseRegistry(text, &roots, &what)) {
+        if (error)
+            *error = "registry text " + what;
+        return false;
+    }
+    ResetRegistry();
+    g_roots = roots;
+    return true;
+}
+
+void KeepRegistryInMemory() {
+    g_storePath.clear();
+}
+
 void ResetRegistry() {
     for (OpenKey* open : g_handles)
         delete open;

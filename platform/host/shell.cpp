@@ -125,7 +125,7 @@ std::vector<RenameStep> RestartMachine() {
     g_restart = false;
     std::vector<RenameStep> steps;
     std::string ini = HostPath("C:\\WINDOWS\\WININIT.INI");
-    if (ini.empty() || !HostExists(ini))
+    if (ini.empty() || !HostExists(ini) || MachineIsReadOnly())
         return steps;
     DropProfileCache(); // the file goes away under the profile calls
     steps = RenameLines(ini);

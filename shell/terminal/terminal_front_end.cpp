@@ -5,12 +5,14 @@
 #include "text.h"
 
 #include <cctype>
+#include <cstring>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
-#include <vector>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +29,7 @@ bool TakeInterrupt() {
 }
 
 const DWORD Visible = 0x10000000, Disabled = 0x08000000;
+enum { MsgAbortConfirm = 3 };
 
 int Kind(const TemplateControl& c) {
     return int(c.style & 0xF);
@@ -37,11 +40,8 @@ bool IsButton(const TemplateControl& c) {
 bool IsCheckBox(const TemplateControl& c) {
     return std::string(c.className) == "BUTTON" && Kind(c) == 3;
 }
-
-// A button without a shortcut answers to its first letter.
-char ButtonKey(const TemplateControl& c) {
-    char key = Shortcut(c.text);
-    return key ? key : char(std::tolower(static_cast<unsigned char>(c.text[0])));
+bool Pressable(const TemplateControl& c) {
+    return (c.style & Visible) && !(c.style & Disabled) && (IsButton(c) || IsCheckBox(c));
 }
 
 std::string TextOf(const TemplateControl& c, const DialogState& state) {
@@ -91,14 +91,21 @@ std::string ButtonName(const DialogTemplate& t, int id) {
     return c ? PlainText(c->text) : std::to_string(id);
 }
 
-bool IsPrompt(const DialogTemplate& t) {
-    return t.Find(103) != nullptr;
+int DefaultButton(const DialogTemplate& t, const DialogState& state) {
+    if (state.defaultButton)
+        return state.defaultButton;
+    for (const TemplateControl& c : t.controls)
+        if (IsButton(c) && Kind(c) == 1 && (c.style & Visible))
+            return int(c.id);
+    return 1;
 }
 
-void StopRun(const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "brivanta-setup: %s\n", message.c_str());
-    std::exit(3);
+bool IsEscape(const std::string& line) {
+    return (!line.empty() && line[0] == '\x1b') || line == "esc" || line == "ESC";
+}
+
+bool IsAbortQuestion(const DialogState& state) {
+    return IsQuestion(state) && state.messageId == MsgAbortConfirm;
 }
 
 } // namespace
@@ -120,9 +127,41 @@ char Shortcut(const char* text) {
     return 0;
 }
 
+std::vector<char> DialogKeys(const DialogTemplate& t) {
+    std::vector<char> keys(t.controls.size(), 0);
+    std::string taken;
+    auto free = [&](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) && taken.find(c) == std::string::npos;
+    };
+    for (size_t i = 0; i < keys.size(); ++i) {
+        char own = Shortcut(t.controls[i].text);
+        if (Pressable(t.controls[i]) && own && free(own)) {
+            keys[i] = own;
+            taken += own;
+        }
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] || !Pressable(t.controls[i]))
+            continue;
+        const char* text = t.controls[i].text;
+        const char* amp = std::strchr(text, '&');
+        std::string candidates = std::string(amp ? amp + 1 : "") + text + "123456789";
+        for (char c : candidates) {
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (free(c)) {
+                keys[i] = c;
+                taken += c;
+                break;
+            }
+        }
+    }
+    return keys;
+}
+
 TerminalFrontEnd::TerminalFrontEnd(std::istream& in, std::ostream& out, const AnswerFile* answers,
-                                   AnswerFile* record, bool redraw)
-    : in_(in), out_(out), answers_(answers), record_(record), redraw_(redraw), onLoop_(StopRun) {}
+                                   bool redraw, int columns)
+    : in_(in), out_(out), answers_(answers), interactive_(answers == nullptr), redraw_(redraw),
+      columns_(columns) {}
 
 void TerminalFrontEnd::InstallInterruptHandler() {
     struct sigaction action = {};
@@ -136,56 +175,85 @@ void TerminalFrontEnd::Interrupt() {
     g_interrupted = 1;
 }
 
+int TerminalFrontEnd::Columns() const {
+    if (columns_ > 0)
+        return columns_;
+    struct winsize size = {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= 20)
+        return size.ws_col;
+    return 80;
+}
+
 void TerminalFrontEnd::EndBarLine() {
     if (barOnLine_)
         out_ << "\n";
     barOnLine_ = false;
 }
 
-int TerminalFrontEnd::DefaultButton(const DialogTemplate& t, const DialogState& state) const {
-    if (state.defaultButton)
-        return state.defaultButton;
-    for (const TemplateControl& c : t.controls)
-        if (IsButton(c) && Kind(c) == 1 && (c.style & Visible))
-            return int(c.id);
-    return 1;
+// Words wrapped to the terminal, each line after `indent`; line breaks kept.
+void TerminalFrontEnd::PrintWrapped(const std::string& text, const char* indent) const {
+    const size_t width = size_t(Columns() - 1) - std::strlen(indent);
+    size_t start = 0;
+    do {
+        size_t nl = text.find('\n', start);
+        std::string line = text.substr(start, nl == std::string::npos ? nl : nl - start);
+        start = nl == std::string::npos ? text.size() + 1 : nl + 1;
+        while (line.size() > width) {
+            size_t cut = line.rfind(' ', width);
+            if (cut == std::string::npos || cut == 0)
+                cut = width;
+            out_ << indent << line.substr(0, cut) << "\n";
+            line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
+        }
+        out_ << indent << line << "\n";
+    } while (start <= text.size());
 }
 
-void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state) const {
+void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state,
+                             const std::vector<char>& keys) const {
     out_ << "\n== " << Utf8(t.caption) << " ==\n";
-    std::string buttons;
+    std::string buttons, row;
+    int rowY = -1;
     int preset = DefaultButton(t, state);
-    for (const TemplateControl& c : t.controls) {
+    auto endRow = [&]() {
+        if (!row.empty())
+            PrintWrapped(row, "  ");
+        row.clear();
+    };
+    for (size_t i = 0; i < t.controls.size(); ++i) {
+        const TemplateControl& c = t.controls[i];
         if (!(c.style & Visible) || c.ordinal >= 0)
             continue;
         std::string text = Utf8(TextOf(c, state));
         std::string cls = c.className;
+        std::string item;
         if (cls == "EDIT") {
-            out_ << "   [" << text << "]\n";
+            item = "[" + text + "]";
         } else if (IsCheckBox(c)) {
             int check = state.Check(int(c.id));
-            out_ << "   [" << (check == 1 ? 'x' : ' ') << "] " << PlainText(text.c_str());
+            item = std::string("[") + (check == 1 ? 'x' : ' ') + "] " + PlainText(text.c_str());
             if (c.style & Disabled)
-                out_ << "  (fixed)";
-            else if (char key = Shortcut(c.text))
-                out_ << "  (" << key << " or " << c.id << ")";
-            out_ << "\n";
+                item += " (fixed)";
+            else if (keys[i])
+                item += std::string(" (") + keys[i] + ")";
         } else if (IsButton(c)) {
-            char key = ButtonKey(c);
             buttons += std::string(buttons.empty() ? "" : "  ") + "<" + PlainText(text.c_str()) +
-                       ">" + (key ? std::string("(") + key + ")" : "") +
+                       ">" + (keys[i] ? std::string("(") + keys[i] + ")" : "") +
                        (int(c.id) == preset ? "*" : "");
-        } else if (cls == "BUTTON" && Kind(c) == 7) {
-            if (!text.empty())
-                out_ << " " << text << "\n";
-        } else if (cls == "STATIC" && !text.empty()) {
-            size_t start = 0;
-            for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-                out_ << "  " << text.substr(start, nl - start) << "\n";
-            out_ << "  " << text.substr(start) << "\n";
+            continue;
+        } else if ((cls == "BUTTON" && Kind(c) == 7) || cls == "STATIC") {
+            item = text; // group boxes and texts
         }
+        if (item.empty())
+            continue;
+        // What stands on one row of the dialog goes on one line.
+        if (c.y > rowY + 4 || c.y < rowY - 4 || item.find('\n') != std::string::npos)
+            endRow();
+        rowY = c.y;
+        row += (row.empty() ? "" : "  ") + item;
     }
-    out_ << "  " << buttons << "\n";
+    endRow();
+    PrintWrapped(buttons, "  ");
 }
 
 bool TerminalFrontEnd::ReadLine(std::string* line) {
@@ -199,50 +267,54 @@ bool TerminalFrontEnd::ReadLine(std::string* line) {
     return false;
 }
 
+// The input ended, or Ctrl-C came instead of a line.
+int TerminalFrontEnd::Unanswered(const DialogState& state) {
+    out_ << "\n"; // the prompt's line ends here
+    if (!TakeInterrupt() || IsAbortQuestion(state)) {
+        // No more answers will come: the run ends as after a confirmed cancel.
+        answers_.Stop();
+        return AnswerByPolicy;
+    }
+    return 2;
+}
+
 int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
                                   DialogCommands* commands) {
-    Print(t, state);
+    std::vector<char> keys = DialogKeys(t);
+    Print(t, state, keys);
     for (;;) {
         std::string line;
-        if (IsPrompt(t)) {
+        if (IsPrompt(state)) {
             out_ << "  Directory (Enter keeps it): ";
-            if (!ReadLine(&line)) {
-                if (TakeInterrupt())
-                    return 2;
-                return -2; // input ended: the rest is answered unattended
-            }
+            if (!ReadLine(&line))
+                return Unanswered(state);
+            if (IsEscape(line))
+                return 2;
             if (!line.empty())
                 state.SetText(103, line.c_str());
         }
-        out_ << "  Choose (letter; Enter: default; esc: Cancel): ";
-        if (!ReadLine(&line)) {
-            if (TakeInterrupt())
-                return 2;
-            return -2;
-        }
+        out_ << "  Key (Enter: *, Esc: Cancel): ";
+        if (!ReadLine(&line))
+            return Unanswered(state);
         int chosen = 0;
         if (line.empty())
             chosen = DefaultButton(t, state);
-        else if (line == "esc" || line == "ESC")
+        else if (IsEscape(line))
             chosen = 2;
-        // A letter picks the first control with that shortcut (buttons
-        // without one answer to their first letter); a number picks a
-        // control by id, for shortcuts that two controls share.
+        // A letter picks the control with that key; a number picks one by id.
         int byId = std::isdigit(static_cast<unsigned char>(line.empty() ? 'x' : line[0]))
                        ? std::atoi(line.c_str())
                        : 0;
         char letter =
             line.size() == 1 ? char(std::tolower(static_cast<unsigned char>(line[0]))) : 0;
-        for (const TemplateControl& c : t.controls) {
-            if (chosen || !(c.style & Visible) || (c.style & Disabled))
-                continue;
-            char key = IsButton(c) ? ButtonKey(c) : Shortcut(c.text);
-            if (byId ? int(c.id) != byId : (!letter || key != letter))
+        for (size_t i = 0; i < t.controls.size() && !chosen; ++i) {
+            const TemplateControl& c = t.controls[i];
+            if (!Pressable(c) || (byId ? int(c.id) != byId : (!letter || keys[i] != letter)))
                 continue;
             if (IsCheckBox(c)) {
                 state.SetCheck(int(c.id), state.Check(int(c.id)) != 1);
                 chosen = -1;
-            } else if (IsButton(c)) {
+            } else {
                 chosen = int(c.id);
             }
         }
@@ -254,64 +326,7 @@ int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
             return chosen;
         if (chosen > 0)
             commands->OnCommand(chosen, state, nullptr);
-        Print(t, state);
-    }
-}
-
-int TerminalFrontEnd::Unattended(const DialogTemplate& t, DialogState& state, DialogCommands*) {
-    std::string value;
-    auto answer = [&](const char* section, const std::string& key) {
-        return answers_ && answers_->Get(section, key, &value);
-    };
-    int result = DefaultButton(t, state);
-    int id = state.templateId;
-    if (id == DlgWelcome) {
-        if (answer("Welcome", "Result"))
-            result = std::atoi(value.c_str());
-    } else if (id == DlgOptions) {
-        for (const OptionBox& box : kOptionBoxes)
-            if (answer("Options", box.name))
-                state.SetCheck(box.control, value == "1");
-        if (answer("Options", "Result"))
-            result = std::atoi(value.c_str());
-    } else if (IsPrompt(t)) {
-        bool typed = state.messageId == 6 ? answer("Destination", "Directory")
-                     : state.argument[0]  ? answer("Source", state.argument)
-                                          : answer("Source", "Directory");
-        if (typed)
-            state.SetText(103, value.c_str());
-        // Only the destination prompt may be cancelled from an answer file.
-        result =
-            state.messageId == 6 && answer("Destination", "Result") ? std::atoi(value.c_str()) : 1;
-    } else if (t.Find(2) && state.messageId != 0) { // a question
-        if (answer("Questions", std::to_string(state.messageId)))
-            result = std::atoi(value.c_str());
-    } else {
-        result = 1;
-    }
-    return result == 2 ? 2 : 1;
-}
-
-void TerminalFrontEnd::Record(const DialogState& state, int result) {
-    if (!record_ || result < 1)
-        return;
-    std::string r = std::to_string(result);
-    if (state.templateId == DlgWelcome) {
-        record_->Set("Welcome", "Result", r);
-    } else if (state.templateId == DlgOptions) {
-        for (const OptionBox& box : kOptionBoxes)
-            record_->Set("Options", box.name, state.Check(box.control) == 1 ? "1" : "0");
-        record_->Set("Options", "Result", r);
-    } else if (state.HasText(103)) {
-        if (state.messageId == 6) {
-            record_->Set("Destination", "Directory", state.Text(103));
-            if (result == 2)
-                record_->Set("Destination", "Result", r);
-        } else
-            record_->Set("Source", state.argument[0] ? state.argument : "Directory",
-                         state.Text(103));
-    } else if (state.messageId != 0 && state.defaultButton != 0) {
-        record_->Set("Questions", std::to_string(state.messageId), r);
+        Print(t, state, keys);
     }
 }
 
@@ -327,9 +342,6 @@ void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& st
         line += ")";
     }
     out_ << line << "\n";
-    // The same dialog answered the same way again and again never ends.
-    if (++repeats_[line] >= RepeatLimit)
-        onLoop_("the answers repeat this dialog without end: " + line);
 }
 
 int TerminalFrontEnd::RunDialog(HWND, DialogState& state, DialogCommands* commands) {
@@ -337,23 +349,21 @@ int TerminalFrontEnd::RunDialog(HWND, DialogState& state, DialogCommands* comman
     if (!t.Load(ModuleInstance(), state.templateId))
         return -1;
     EndBarLine();
-    int result = -2;
-    if (!answers_)
+    int result = AnswerByPolicy;
+    if (interactive_ && !answers_.Stopping())
         result = Interactive(t, state, commands);
-    if (result == -2) { // unattended, or the input ended
-        static const AnswerFile kNone;
-        if (!answers_)
-            answers_ = &kNone;
-        result = Unattended(t, state, commands);
-        Transcript(t, state, result);
+    if (result != AnswerByPolicy)
         return result;
-    }
-    Record(state, result);
+    bool looped = answers_.LoopDialog() != nullptr;
+    result = answers_.Answer(state);
+    Transcript(t, state, result);
+    if (!looped && answers_.LoopDialog())
+        out_ << "(the answers repeat this dialog without end: the run stops)\n";
     return result;
 }
 
 int TerminalFrontEnd::BrowseForDirectory(HWND, char* buffer) {
-    if (answers_)
+    if (!interactive_ || answers_.Stopping())
         return 0;
     out_ << "  Browse to directory: ";
     std::string line;
@@ -389,29 +399,23 @@ HWND TerminalFrontEnd::OpenProgress(HWND, int templateId) {
 
 bool TerminalFrontEnd::UpdateProgress(HWND, int percent) {
     if (redraw_) {
-        const int width = 40;
+        // "\r[" bar "] 100 %" stays within the line, so it redraws in place.
+        int width = Columns() - 10;
+        width = width > 40 ? 40 : width < 1 ? 1 : width;
         std::string bar(size_t(width * percent / 100), '#');
-        bar.resize(width, '.');
+        bar.resize(size_t(width), '.');
         char text[16];
         std::snprintf(text, sizeof text, "%3d %c", percent, '%');
         out_ << "\r[" << bar << "] " << text << std::flush;
         barOnLine_ = true;
     }
     lastPercent_ = percent;
-    if (!TakeInterrupt() && !AnsweredCancel(percent))
+    bool cancel = TakeInterrupt() || answers_.CancelProgress(percent);
+    if (!cancel)
         return false;
     EndBarLine();
-    return true;
-}
-
-// [Progress] CancelAt=N: Cancel once, when the bar first reaches N %.
-bool TerminalFrontEnd::AnsweredCancel(int percent) {
-    std::string value;
-    if (!answers_ || progressCancelled_ || !answers_->Get("Progress", "CancelAt", &value) ||
-        percent < std::atoi(value.c_str()))
-        return false;
-    progressCancelled_ = true;
-    out_ << "[Progress] Cancel at " << percent << " %\n";
+    if (!interactive_)
+        out_ << "[Progress] Cancel at " << percent << " %\n";
     return true;
 }
 

@@ -1,35 +1,37 @@
 // The dialogs of the host program in a terminal: each dialog printed from
-// its template (caption, texts, check boxes, edit field, buttons with their
-// shortcuts), answered by keys, or unattended from an answer file with one
-// transcript line per dialog. The progress window is a bar on one line.
+// its template (caption, texts wrapped to the terminal, check boxes, edit
+// field, buttons with shortcuts unique within the dialog), answered by keys;
+// or unattended, answered by DialogAnswers with one transcript line per
+// dialog. The progress window is a bar on one line that fits the terminal.
+//
+// Interactive: when the input ends, the run is stopped as by a confirmed
+// cancel; Ctrl-C cancels the dialog being answered and the progress bar,
+// and at the abort question it confirms the abort.
 #pragma once
 
-#include "answer_file.h"
+#include "dialog_answers.h"
 #include "dialog_front_end.h"
 #include "dialog_template.h"
 
 #include <iosfwd>
-#include <map>
 #include <string>
+#include <vector>
 
 class TerminalFrontEnd : public DialogFrontEnd {
   public:
-    // `answers`: none for an interactive run; `record`: where an interactive
-    // run writes its answers, or none. `redraw`: the output is a terminal,
-    // so the progress bar is redrawn in place.
-    TerminalFrontEnd(std::istream& in, std::ostream& out, const AnswerFile* answers,
-                     AnswerFile* record, bool redraw);
-
-    // Called when unattended answers would repeat a dialog forever; it must
-    // not return to the run. The default prints the text and exits with 3.
-    typedef void (*LoopHandler)(const std::string& message);
-    void SetLoopHandler(LoopHandler handler) { onLoop_ = handler; }
-    // The same dialog answered the same way this many times is a loop.
-    enum { RepeatLimit = 5 };
+    // `answers`: none for an interactive run (the user answers), else the
+    // answers of an unattended run (possibly empty: the proposed answers).
+    // `redraw`: the output is a terminal, so the progress bar is redrawn in
+    // place. `columns`: the width to fit; 0 asks the terminal each time.
+    TerminalFrontEnd(std::istream& in, std::ostream& out, const AnswerFile* answers, bool redraw,
+                     int columns = 0);
 
     // Ctrl-C: Cancel in the progress window and in a dialog being answered.
     static void InstallInterruptHandler();
     static void Interrupt(); // what the handler does; tests call it
+
+    // Where the run stands with its answers: stopped, or looping.
+    const DialogAnswers& Answers() const { return answers_; }
 
     int RunDialog(HWND owner, DialogState& state, DialogCommands* commands) override;
     void AfterDialog(HWND) override {}
@@ -40,29 +42,34 @@ class TerminalFrontEnd : public DialogFrontEnd {
     void ShowProgress(HWND window, bool visible) override;
 
   private:
-    void Print(const DialogTemplate& t, const DialogState& state) const;
+    enum { AnswerByPolicy = -2 };
+    void Print(const DialogTemplate& t, const DialogState& state,
+               const std::vector<char>& keys) const;
+    void PrintWrapped(const std::string& text, const char* indent) const;
     int Interactive(const DialogTemplate& t, DialogState& state, DialogCommands* commands);
-    int Unattended(const DialogTemplate& t, DialogState& state, DialogCommands* commands);
-    void Record(const DialogState& state, int result);
+    int Unanswered(const DialogState& state);
     void Transcript(const DialogTemplate& t, const DialogState& state, int result);
-    int DefaultButton(const DialogTemplate& t, const DialogState& state) const;
     bool ReadLine(std::string* line);
     void EndBarLine();
-    bool AnsweredCancel(int percent);
+    int Columns() const;
 
     std::istream& in_;
     std::ostream& out_;
-    const AnswerFile* answers_;
-    AnswerFile* record_;
+    DialogAnswers answers_;
+    bool interactive_;
     bool redraw_;
+    int columns_;
     bool barOnLine_ = false;
     int lastPercent_ = -1;
-    bool progressCancelled_ = false;
-    std::map<std::string, int> repeats_;
-    LoopHandler onLoop_;
 };
 
 // The text of a control with its '&' marks taken out ("E&xit" -> "Exit").
 std::string PlainText(const char* text);
 // The shortcut letter of a text, lower-cased; 0 when it has none.
 char Shortcut(const char* text);
+// The keys of a dialog's controls, by index in the template: a unique
+// letter for each button and check box a user can press, 0 for the rest.
+// A control keeps its own shortcut when no earlier one claimed it;
+// otherwise it takes the first free letter of its text, those after the
+// '&' first.
+std::vector<char> DialogKeys(const DialogTemplate& t);

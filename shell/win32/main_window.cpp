@@ -2,6 +2,7 @@
 
 #include "engine_ui.h"
 #include "language.h"
+#include "run_log.h"
 
 namespace {
 
@@ -10,6 +11,7 @@ const char kClassName[] = "KX Installer";
 InstallEngine* g_installer = nullptr;
 bool g_started = false; // the start message was handled
 bool g_running = false; // the installation runs inside it now
+MainWindowRun g_lastRun = {};
 
 void Paint(HWND window) {
     RECT client;
@@ -30,13 +32,17 @@ void Start(HWND window, WPARAM wParam, LPARAM lParam) {
     g_started = true;
     g_running = true;
     ResultCode result = g_installer->Run();
+    g_lastRun.runResult = result;
     g_installer->SetRunResult(result);
     g_installer->SetRunResult(g_installer->Finish(result));
     g_running = false;
     g_installer->AfterRun(window, wParam, lParam);
     DestroyWindow(window); // its progress window, if still open, goes with it
-    if (g_installer->RestartRequested())
-        ExitWindowsEx(EWX_REBOOT, 0);
+    if (g_installer->RestartRequested()) {
+        g_lastRun.restartRequested = true;
+        g_lastRun.restartStarted = ExitWindowsEx(EWX_REBOOT, 0) != FALSE;
+        LogChange(g_lastRun.restartStarted, "restart Windows");
+    }
     PostQuitMessage(0);
 }
 
@@ -68,8 +74,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-ResultCode RunMainWindow(InstallEngine* installer) {
+const MainWindowRun& LastMainWindowRun() {
+    return g_lastRun;
+}
+
+ResultCode RunMainWindow(InstallEngine* installer, bool shown) {
     installer->SetRestartRequested(false);
+    g_lastRun = MainWindowRun{};
     if (HWND other = FindWindowA(kClassName, nullptr)) {
         SetForegroundWindow(other);
         return AlreadyRunning;
@@ -96,7 +107,8 @@ ResultCode RunMainWindow(InstallEngine* installer) {
         return WindowFailed;
     installer->SetOwnerWindow(window);
     g_started = false;
-    ShowWindow(window, SW_SHOWMAXIMIZED);
+    if (shown)
+        ShowWindow(window, SW_SHOWMAXIMIZED);
     SendMessageA(window, WM_USER, 0, 0);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

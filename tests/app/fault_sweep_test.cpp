@@ -150,10 +150,6 @@ struct RunResult {
     }
 };
 
-[[noreturn]] void OnLoop(const std::string&) {
-    _exit(3);
-}
-
 // The child's side: one installation on the machine in `machine`, the
 // fallible call `failing` made to fail (0: none), the result in `report`.
 [[noreturn]] void ChildRun(const fs::path& machine, unsigned failing, const fs::path& report) {
@@ -169,13 +165,14 @@ struct RunResult {
     if (failing)
         hostwin::AddFault({hostwin::FaultOp::Any, failing, "", hostwin::FaultKind::Fail});
     AnswerFile answers;
-    if (!answers.Parse(kAnswers, &error))
+    if (answers.Parse("answers", kAnswers, sizeof kAnswers - 1, nullptr) != 0)
         _exit(5);
     std::istringstream input;
     std::ostringstream transcript;
-    TerminalFrontEnd frontEnd(input, transcript, &answers, nullptr, false);
-    frontEnd.SetLoopHandler(OnLoop);
+    TerminalFrontEnd frontEnd(input, transcript, &answers, false);
     SetupOutcome outcome = RunSetup(&frontEnd);
+    if (frontEnd.Answers().LoopDialog())
+        _exit(3);
     unsigned calls = hostwin::FallibleCallCount();
     std::vector<std::string> triggered = hostwin::TriggeredFaults();
     std::vector<std::string> log = hostwin::FallibleCalls();

@@ -92,9 +92,8 @@ class Install : public ::testing::Test {
 
     SetupOutcome Run(const std::string& answerText) {
         AnswerFile answers;
-        std::string error;
-        EXPECT_TRUE(answers.Parse(answerText, &error)) << error;
-        TerminalFrontEnd frontEnd(input_, transcript_, &answers, nullptr, false);
+        EXPECT_EQ(answers.Parse("answers", answerText.data(), answerText.size(), nullptr), 0);
+        TerminalFrontEnd frontEnd(input_, transcript_, &answers, false);
         return RunSetup(&frontEnd);
     }
 

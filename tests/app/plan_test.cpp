@@ -1,4 +1,5 @@
-// The preview resolves the shipped script on a machine and changes nothing.
+// The preview resolves the shipped script on a machine mounted read-only,
+// as the host program mounts it for --plan.
 #include "plan.h"
 #include "support/scratch.h"
 
@@ -20,11 +21,17 @@ std::vector<std::string> Lines(const std::string& text, const std::string& prefi
     return out;
 }
 
+int PlanOnThisMachine(const PlanOptions& options, std::ostream& out) {
+    std::string error;
+    EXPECT_TRUE(hostwin::MountMachineReadOnly(hostwin::MachineFolder(), &error)) << error;
+    return PrintPlan(options, out);
+}
+
 TEST(Plan, AllOptionsCopyEveryApplicableFileToTheMachinesFolders) {
     Scratch s;
     hostwin::SetModuleFileName("A:\\SETUP.EXE");
     std::ostringstream out;
-    ASSERT_EQ(PrintPlan(PlanOptions(), out), 0) << out.str();
+    ASSERT_EQ(PlanOnThisMachine(PlanOptions(), out), 0) << out.str();
     std::string text = out.str();
     auto paths = Lines(text, "path ");
     ASSERT_EQ(paths.size(), 7u);
@@ -52,7 +59,7 @@ TEST(Plan, OptionsSwitchTheirLinesOff) {
     for (bool& f : options.flags)
         f = false;
     std::ostringstream out;
-    ASSERT_EQ(PrintPlan(options, out), 0);
+    ASSERT_EQ(PlanOnThisMachine(options, out), 0);
     auto copies = Lines(out.str(), "copy ");
     ASSERT_EQ(copies.size(), 7u); // the unconditional files
     EXPECT_EQ(copies[0],
@@ -60,7 +67,7 @@ TEST(Plan, OptionsSwitchTheirLinesOff) {
 
     options.flags[4] = true; // SystemFonts: 15 fonts from the sibling second disk
     std::ostringstream fonts;
-    ASSERT_EQ(PrintPlan(options, fonts), 0);
+    ASSERT_EQ(PlanOnThisMachine(options, fonts), 0);
     auto withFonts = Lines(fonts.str(), "copy ");
     ASSERT_EQ(withFonts.size(), 22u);
     EXPECT_EQ(withFonts[7],
@@ -83,7 +90,7 @@ TEST(Plan, ThePreviewFollowsTheMachineThroughTheProductsVariables) {
     RegSetValueExA(key, "Program dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir), sizeof dir);
     RegCloseKey(key);
     std::ostringstream out;
-    ASSERT_EQ(PrintPlan(PlanOptions(), out), 0) << out.str();
+    ASSERT_EQ(PlanOnThisMachine(PlanOptions(), out), 0) << out.str();
     std::string text = out.str();
     auto paths = Lines(text, "path ");
     ASSERT_EQ(paths.size(), 7u);

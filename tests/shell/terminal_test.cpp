@@ -1,79 +1,92 @@
-// The terminal front end: answer files, dialogs printed from their
-// templates and answered by keys, unattended answers with their transcript
-// and the end of a run that would repeat a dialog forever, the progress bar
-// and Ctrl-C; and the host program run with answer files.
+// The terminal front end: dialogs printed from their templates to fit the
+// terminal and answered by keys, unique in each dialog; Esc, Ctrl-C and the
+// end of the input; unattended answers with their transcript; the progress
+// bar. And the host program itself: its exit codes and last sentence, its
+// checks before anything changes, the record and the log.
 #include "answer_file.h"
+#include "dialog_template.h"
 #include "language.h"
 #include "messages.h"
 #include "progress.h"
 #include "prompts.h"
+#include "run_watch.h"
 #include "setup_state.h"
 #include "terminal_front_end.h"
 #include "welcome_options.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-TEST(AnswerFile, ReadsSectionsKeysAndCommentsCaseInsensitively) {
-    AnswerFile f;
-    std::string error;
-    ASSERT_TRUE(f.Parse("; answers\n[Welcome]\nResult=1   ; 1 Continue\n\n[Source]\n"
-                        "Directory=D:\\DISK1\\\nDisk 2 = D:\\DISK2\\ \r\n[Questions]\n57=2\n",
-                        &error))
-        << error;
-    std::string v;
-    EXPECT_TRUE(f.Get("welcome", "RESULT", &v));
-    EXPECT_EQ(v, "1");
-    EXPECT_TRUE(f.Get("Source", "disk 2", &v));
-    EXPECT_EQ(v, "D:\\DISK2\\");
-    EXPECT_TRUE(f.Get("Questions", "57", &v));
-    EXPECT_EQ(v, "2");
-    EXPECT_FALSE(f.Get("Questions", "59", &v));
-    f.Set("welcome", "Result", "2");
-    f.Set("Options", "DunorU", "0");
-    f.Set("Source", "Disk 3", "E:\\");
-    EXPECT_EQ(f.Text(),
-              "[Welcome]\nResult=2\n\n[Source]\nDirectory=D:\\DISK1\\\nDisk 2=D:\\DISK2\\\n"
-              "Disk 3=E:\\\n\n[Questions]\n57=2\n\n[Options]\nDunorU=0\n");
-    EXPECT_FALSE(f.Parse("[Welcome]\nResult\n", &error));
-    EXPECT_EQ(error, "line 2: Result");
-    EXPECT_FALSE(f.Parse("Result=1\n", &error)) << "a key outside any section";
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
+
+// Keyboard input in pieces; "^C" stands for Ctrl-C: the read in progress
+// ends without a line, as when the signal interrupts it, and input goes on.
+class Keys : public std::streambuf {
+  public:
+    explicit Keys(std::deque<std::string> pieces) : pieces_(std::move(pieces)) {}
+
+  protected:
+    int_type underflow() override {
+        if (pieces_.empty())
+            return traits_type::eof();
+        current_ = pieces_.front();
+        pieces_.pop_front();
+        if (current_ == "^C") {
+            TerminalFrontEnd::Interrupt();
+            current_.clear();
+            return traits_type::eof();
+        }
+        setg(&current_[0], &current_[0], &current_[0] + current_.size());
+        return traits_type::to_int_type(current_[0]);
+    }
+
+  private:
+    std::deque<std::string> pieces_;
+    std::string current_;
+};
 
 struct Terminal : ::testing::Test {
     std::istringstream in;
     std::ostringstream out;
     AnswerFile answers, record;
-    static std::string loop;
 
     void SetUp() override {
         SetModuleInstance(GetModuleHandleA(nullptr));
         SetLanguageCode(LanguageEnglish);
         DestinationDir[0] = 0;
-        loop.clear();
     }
     void TearDown() override {
         SetFrontEnd(nullptr);
         SetLanguageCode(LanguageBulgarian);
     }
-    static void OnLoop(const std::string& message) { loop = message; }
 };
-std::string Terminal::loop;
 
 TEST_F(Terminal, DialogsArePrintedFromTheirTemplatesAndAnsweredByKeys) {
     in.str("\nx\n");
-    TerminalFrontEnd t(in, out, nullptr, &record, false);
-    SetFrontEnd(&t);
+    TerminalFrontEnd t(in, out, nullptr, false, 80);
+    RunWatch watch(&t, &record);
+    SetFrontEnd(&watch);
     EXPECT_EQ(ShowWelcome(nullptr), Ok) << "Enter: Continue";
     std::string shown = out.str();
     EXPECT_NE(shown.find("== Brivanta 98 Setup =="), std::string::npos) << shown;
@@ -81,184 +94,390 @@ TEST_F(Terminal, DialogsArePrintedFromTheirTemplatesAndAnsweredByKeys) {
               std::string::npos);
     EXPECT_NE(shown.find("  DO NOT INSTALL THIS SOFTWARE UNDER WINDOWS NT!\n"), std::string::npos);
     EXPECT_NE(shown.find("<Continue>(c)*  <Exit Setup>(x)"), std::string::npos) << shown;
-    EXPECT_EQ(AskMessage(nullptr, 57, 2), 2) << "x is no choice; then the input ends: Enter";
+    EXPECT_EQ(AskMessage(nullptr, 57, 1), 2)
+        << "x is no choice; then the input ends: a confirmed cancel, so no restart";
     EXPECT_NE(out.str().find("(no such choice)"), std::string::npos);
     EXPECT_NE(out.str().find("  You must restart your computer before new settings will take "
                              "effect.\n   Do you want to restart your computer now?\n"),
               std::string::npos)
         << "line breaks kept";
 
-    // Options: the check boxes with their state; letters and ids toggle.
+    // Options: the check boxes with their state; keys and ids toggle.
     std::istringstream keys("d\n1013\nb\no\n");
     out.str("");
-    TerminalFrontEnd t2(keys, out, nullptr, &record, false);
-    SetFrontEnd(&t2);
+    TerminalFrontEnd t2(keys, out, nullptr, false, 80);
+    RunWatch watch2(&t2, &record);
+    SetFrontEnd(&watch2);
     std::strcpy(DestinationDir, "C:\\TOOLS\\");
     EXPECT_EQ(ShowOptions(nullptr), Ok);
-    EXPECT_NE(out.str().find("[x] United States  (fixed)"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("[x] Install DunorU  (d or 1013)"), std::string::npos);
-    EXPECT_NE(out.str().find("  C:\\TOOLS\\\n"), std::string::npos);
-    EXPECT_EQ(SetupOptions.DosFilter, 0u) << "d: the first control with that shortcut";
+    EXPECT_NE(out.str().find("[x] United States (fixed)"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("[x] Install DunorU (u)  [x] Install ArvelU (a)"), std::string::npos);
+    EXPECT_NE(out.str().find("  Brivanta Directory:  C:\\TOOLS\\\n"), std::string::npos);
+    EXPECT_EQ(SetupOptions.DosFilter, 0u) << "d: the filter's own shortcut";
     EXPECT_EQ(SetupOptions.DunorU, 0u);
     EXPECT_EQ(SetupOptions.KeyboardBds, 0u);
     EXPECT_EQ(SetupOptions.ArvelU, 1u);
-    std::string v;
-    EXPECT_TRUE(record.Get("Options", "DunorU", &v));
-    EXPECT_EQ(v, "0");
-    EXPECT_TRUE(record.Get("Welcome", "Result", &v));
-    EXPECT_EQ(v, "1");
-    EXPECT_FALSE(record.Get("Questions", "57", &v)) << "answered after the input ended";
+    EXPECT_STREQ(record.Get("Options", "DunorU"), "0");
+    EXPECT_STREQ(record.Get("Welcome", "Result"), "1");
+    EXPECT_STREQ(record.Get("Questions", "57"), "2") << "what the run used is recorded";
 }
 
-TEST_F(Terminal, PromptsTakeTheTypedDirectoryAndRecordIt) {
-    in.str("D:\\SRC\n\n");
-    TerminalFrontEnd t(in, out, nullptr, &record, false);
-    SetFrontEnd(&t);
-    char buffer[256] = "A:\\";
-    EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 2", buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "D:\\SRC");
-    EXPECT_NE(out.str().find("  Put the Disk 2 in the drive (or type new directory).\n"),
-              std::string::npos);
-    EXPECT_NE(out.str().find("   [A:\\]\n"), std::string::npos);
-    std::string v;
-    EXPECT_TRUE(record.Get("Source", "Disk 2", &v));
-    EXPECT_EQ(v, "D:\\SRC");
-
-    // The input ends: what is left is answered as Enter would, in the transcript.
-    out.str("");
-    EXPECT_EQ(AskMessage(nullptr, 3, 2), 2);
-    EXPECT_NE(out.str().find("[Brivanta Installation] Are you sure you want to abort the "
-                             "installation? => Cancel\n"),
-              std::string::npos)
+// Each key a dialog prints is its own and presses what it names; every line
+// fits the terminal, and the tallest dialog fits 24 lines with its prompt.
+TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
+    for (int templateId : {int(DlgWelcome), int(DlgOptions), 304, 305, 309, 310}) {
+        SCOPED_TRACE(templateId);
+        DialogTemplate t;
+        ASSERT_TRUE(t.Load(ModuleInstance(), templateId));
+        std::vector<char> keys = DialogKeys(t);
+        std::set<char> seen;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (!keys[i])
+                continue;
+            EXPECT_TRUE(seen.insert(keys[i]).second) << "key " << keys[i] << " twice";
+            bool prompt = templateId == 309 || templateId == 310;
+            std::istringstream press(std::string(prompt ? "\n" : "") + keys[i] + "\n");
+            std::ostringstream shown;
+            TerminalFrontEnd front(press, shown, nullptr, false, 80);
+            DialogState state;
+            state.templateId = templateId;
+            state.SetCheck(int(t.controls[i].id), true);
+            if (prompt)
+                state.SetText(103, "C:\\");
+            int result = front.RunDialog(nullptr, state, nullptr);
+            if (std::string(t.controls[i].className) == "BUTTON" &&
+                (t.controls[i].style & 0xF) == 3)
+                EXPECT_EQ(state.Check(int(t.controls[i].id)), 0) << keys[i] << " ticks its box";
+            else
+                EXPECT_EQ(result, int(t.controls[i].id)) << keys[i] << " presses its button";
+        }
+        for (int columns : {80, 40}) {
+            std::istringstream none("\x1b\n");
+            std::ostringstream shown;
+            TerminalFrontEnd front(none, shown, nullptr, false, columns);
+            DialogState state;
+            state.templateId = templateId;
+            state.SetText(100, "Are you sure you want to abort the installation? It cannot be "
+                               "undone, and nothing of it is kept.");
+            front.RunDialog(nullptr, state, nullptr);
+            std::vector<std::string> lines = Lines(shown.str());
+            for (const std::string& line : lines)
+                EXPECT_LT(line.size(), size_t(columns)) << line;
+            if (columns == 80) { // from the caption to the prompt
+                EXPECT_LE(lines.size() - 1, 24u) << shown.str();
+            }
+        }
+    }
+    // The letter printed for Cancel in the options is not Change's.
+    std::istringstream cancel("n\n");
+    TerminalFrontEnd front(cancel, out, nullptr, false, 80);
+    DialogState state;
+    state.templateId = DlgOptions;
+    EXPECT_EQ(front.RunDialog(nullptr, state, nullptr), 2);
+    EXPECT_NE(out.str().find("<Change...>(c)  <OK>(o)*  <Cancel>(n)"), std::string::npos)
         << out.str();
 }
 
-TEST_F(Terminal, UnattendedAnswersComeFromTheFileOrTheDefaultButton) {
-    std::string error;
-    ASSERT_TRUE(
-        answers.Parse("[Questions]\n57=2\n59=1\n[Source]\nDirectory=D:\\ONE\\\n"
-                      "Disk 2=D:\\TWO\\\n[Options]\nSystemFonts=0\nResult=2\n[Questions]\n3=1\n",
-                      &error));
-    TerminalFrontEnd t(in, out, &answers, nullptr, false);
+// Esc cancels. When the input ends the run stops as after a confirmed
+// cancel; Ctrl-C cancels the dialog, and at the abort question it confirms.
+TEST_F(Terminal, EscCtrlCAndTheEndOfTheInputCancelForGood) {
+    const struct {
+        std::deque<std::string> keys;
+        std::string transcript; // the last line
+    } cases[] = {
+        {{"\x1b\n"},
+         "[Brivanta Installation] Are you sure you want to abort the installation? "
+         "=> OK"},
+        {{"^C", "^C", "\n"},
+         "[Brivanta Installation] Are you sure you want to abort the "
+         "installation? => OK"},
+        {{"\n", "\x1b[A\n", "o\n"}, ""}, // Enter: Continue; then Esc at the abort question
+    };
+    for (const auto& c : cases) {
+        Keys buffer(c.keys);
+        std::istream keys(&buffer);
+        out.str("");
+        TerminalFrontEnd t(keys, out, nullptr, false, 80);
+        SetFrontEnd(&t);
+        ResultCode welcome = ShowWelcome(nullptr);
+        if (c.transcript.empty()) {
+            EXPECT_EQ(welcome, Ok);
+            EXPECT_EQ(AskMessage(nullptr, 3, 2), 2) << "Esc in a question: its second button";
+            continue;
+        }
+        EXPECT_EQ(welcome, Abort) << out.str();
+        EXPECT_EQ(Lines(out.str()).back(), c.transcript);
+        EXPECT_TRUE(t.Answers().Stopping());
+        out.str("");
+        EXPECT_EQ(ShowWelcome(nullptr), Abort) << "nothing more is asked";
+        EXPECT_EQ(out.str().find("Key (Enter"), std::string::npos);
+    }
+}
+
+TEST_F(Terminal, UnattendedAnswersArePrintedOneLineEach) {
+    std::string text = "[Source]\nDirectory=D:\\ONE\\\n[Options]\nSystemFonts=0\n"
+                       "Result=2\n[Questions]\n3=1\n";
+    ASSERT_EQ(answers.Parse("a.ini", text.data(), text.size(), nullptr), 0);
+    TerminalFrontEnd t(in, out, &answers, false);
     SetFrontEnd(&t);
-    EXPECT_EQ(AskMessage(nullptr, 57, 0), 2);
-    EXPECT_EQ(AskMessage(nullptr, 59, 2), 1);
-    EXPECT_EQ(AskMessage(nullptr, 58, 2), 2) << "unanswered: the default button";
-    EXPECT_EQ(AskMessage(nullptr, 10002, 0), 1) << "unanswered: the default button";
     char buffer[256] = "A:\\";
     EXPECT_EQ(PromptDirectory(nullptr, 10009, 0, buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "D:\\ONE\\");
-    EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 2", buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "D:\\TWO\\");
-    std::strcpy(buffer, "A:\\");
-    EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 3", buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "A:\\") << "unanswered: the proposal stays";
     ShowMessageText(nullptr, 10, "a.txt");
     EXPECT_EQ(ShowOptions(nullptr), Abort) << "Result=2, confirmed";
-    EXPECT_EQ(SetupOptions.SystemFonts, 0u);
-    EXPECT_EQ(SetupOptions.DunorU, 1u);
-    std::istringstream lines(out.str());
-    std::vector<std::string> transcript;
-    for (std::string line; std::getline(lines, line);)
-        transcript.push_back(line);
-    ASSERT_EQ(transcript.size(), 10u) << out.str();
-    EXPECT_EQ(transcript[4], "[Brivanta Installation] Enter source directory. => OK \"D:\\ONE\\\"");
-    EXPECT_EQ(transcript[7], "[Brivanta Installation] The file a.txt could not be found! => OK");
-    EXPECT_EQ(transcript[8], "[Setup Options]  => Cancel (1111011)");
+    EXPECT_EQ(Lines(out.str()),
+              (std::vector<std::string>{
+                  "[Brivanta Installation] Enter source directory. => OK \"D:\\ONE\\\"",
+                  "[Brivanta Installation] The file a.txt could not be found! => OK",
+                  "[Setup Options]  => Cancel (1111011)",
+                  "[Brivanta Installation] Are you sure you want to abort the installation? "
+                  "=> OK"}));
 }
 
 TEST_F(Terminal, AnswersThatRepeatADialogForeverEndTheRun) {
-    TerminalFrontEnd t(in, out, &answers, nullptr, false);
-    t.SetLoopHandler(OnLoop);
+    TerminalFrontEnd t(in, out, &answers, false);
     SetFrontEnd(&t);
     char buffer[256];
-    for (int i = 1; i < TerminalFrontEnd::RepeatLimit; ++i) {
+    for (int i = 1; i < DialogAnswers::RepeatLimit; ++i) {
         std::strcpy(buffer, "A:\\");
-        PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer);
+        EXPECT_EQ(PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer), 1);
         ShowMessage(nullptr, 16);
     }
-    EXPECT_EQ(loop, "");
-    PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer);
-    EXPECT_EQ(loop, "the answers repeat this dialog without end: [Brivanta Installation] Enter "
-                    "source directory. => OK \"A:\\\"");
+    EXPECT_EQ(t.Answers().LoopDialog(), nullptr);
+    EXPECT_EQ(PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer), 2) << "stopped: Cancel";
+    EXPECT_STREQ(t.Answers().LoopDialog(), "prompt 14 \"Enter source directory.\" \"A:\\\" => OK");
+    EXPECT_NE(out.str().find("(the answers repeat this dialog without end: the run stops)"),
+              std::string::npos);
 }
 
+// The bar fits the terminal, so each redraw stays on its line.
 TEST_F(Terminal, ProgressIsABarRedrawnInPlaceAndCtrlCIsItsCancel) {
     in.str("\n"); // Enter in the abort question: its default, OK
-    TerminalFrontEnd t(in, out, nullptr, nullptr, true);
+    TerminalFrontEnd t(in, out, nullptr, true, 40);
     SetFrontEnd(&t);
     ASSERT_TRUE(OpenProgressWindow(nullptr, 8, 10002));
     EXPECT_EQ(UpdateProgress(3), 1);
-    EXPECT_NE(out.str().find("\r[##############..........................]  37 %"),
-              std::string::npos)
-        << out.str();
+    EXPECT_EQ(UpdateProgress(8), 1);
+    std::string bar = out.str().substr(out.str().find('\r'));
+    EXPECT_EQ(bar, "\r[###########...................]  37 %\r[##############################"
+                   "] 100 %");
     TerminalFrontEnd::Interrupt();
-    EXPECT_EQ(UpdateProgress(4), 0);
-    EXPECT_NE(out.str().find("Are you sure you want to abort the installation?"),
-              std::string::npos);
+    EXPECT_EQ(UpdateProgress(8), 0);
+    EXPECT_NE(out.str().find("  Are you sure you want to abort the\n  installation?\n"),
+              std::string::npos)
+        << "wrapped at 40 columns: " << out.str();
     EXPECT_EQ(CloseProgressWindow(), 0);
 }
 
-// The host program itself, unattended, on a fresh machine, installing from
-// a first disk that holds `floppy` (paths below DISK1, made with their folders).
-std::string RunSetup(const std::string& answers, int* status,
-                     const std::vector<std::string>& floppy = {}) {
-    char dir[] = "/tmp/brivanta-run-XXXXXX";
-    if (!mkdtemp(dir))
-        return "";
-    std::string d = dir;
-    std::ofstream(d + "/answers.ini") << answers;
-    for (const std::string& f : floppy) {
-        std::string path = d + "/source/DISK1/" + f;
-        std::system(("mkdir -p '" + path.substr(0, path.rfind('/')) + "'").c_str());
-        std::ofstream(path) << "contents of " << f;
+// The host program in a folder of its own, run from there.
+class Program {
+  public:
+    Program() {
+        char dir[] = "/tmp/brivanta-run-XXXXXX";
+        dir_ = mkdtemp(dir) ? dir : "";
     }
-    std::system(("mkdir -p '" + d + "/source/DISK1'").c_str());
-    std::string command = std::string(BRIVANTA_SETUP) + " --machine " + d + "/machine --source " +
-                          d + "/source --answers " + d + "/answers.ini 2>&1 </dev/null";
-    FILE* p = popen(command.c_str(), "r");
-    std::string output;
-    char chunk[512];
-    while (p && fgets(chunk, sizeof chunk, p))
-        output += chunk;
-    int raw = p ? pclose(p) : -1;
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::system(("rm -rf " + d).c_str());
-    return output;
+    ~Program() { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    const std::string& Dir() const { return dir_; }
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    void Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    // Standard output, and standard error unless `quiet`; no terminal.
+    std::string Run(const std::string& args, int* status, bool quiet = false) const {
+        return Shell(std::string(BRIVANTA_SETUP) + " " + args + (quiet ? " 2>/dev/null" : " 2>&1"),
+                     status);
+    }
+    // Every file below `folder` with its contents.
+    std::string Tree(const std::string& folder) const {
+        int status;
+        return Shell("cd '" + folder + "' && find . -type f -exec md5sum {} + | sort", &status);
+    }
+
+  private:
+    std::string Shell(const std::string& command, int* status) const {
+        FILE* p = popen(("cd '" + dir_ + "' && (" + command + ") </dev/null").c_str(), "r");
+        std::string output;
+        char chunk[512];
+        while (p && fgets(chunk, sizeof chunk, p))
+            output += chunk;
+        int raw = p ? pclose(p) : -1;
+        *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return output;
+    }
+
+    std::string dir_;
+};
+
+const char kAllOptions[] = "[Destination]\nDirectory=C:\\VELMOR\\BV\n";
+
+// The last line says how the run ended, and the exit code says the same.
+TEST(SetupProgram, ExitCodesAndTheLastSentenceTellHowTheRunEnded) {
+    const struct {
+        std::string answers;
+        bool blockBvsc; // bvsc.dll cannot be written: a folder has its name
+        int code;
+        std::string last;
+    } cases[] = {
+        {"[Questions]\n57=1\n", false, 0, "Installed."},
+        {"[Questions]\n57=2\n", false, 1, "Installed; the restart was declined."},
+        {"[Options]\nResult=2\n[Questions]\n3=1\n", false, 2, "Cancelled in the options dialog."},
+        {"[Progress]\nCancelAt=50\n[Questions]\n3=1\n", false, 2,
+         "Cancelled in the progress window."},
+        {"", true, 4,
+         "Aborted: Can't copy the file bvsc.dll to the directory: C:\\WINDOWS\\VELMOR\\"},
+        {"[Welcome]\nResult=2\n[Questions]\n3=2\n", false, 3,
+         "Stopped: the answers repeat this dialog without end: welcome => Exit Setup"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers);
+        Program p;
+        int status;
+        if (c.blockBvsc) {
+            p.Write("cancel.ini", "[Welcome]\nResult=2\n[Questions]\n3=1\n");
+            p.Run("--machine m --answers cancel.ini", &status);
+            ASSERT_EQ(status, 2);
+            ASSERT_EQ(mkdir(p.Path("m/drive_c/WINDOWS/VELMOR").c_str(), 0755), 0);
+            ASSERT_EQ(mkdir(p.Path("m/drive_c/WINDOWS/VELMOR/bvsc.dll").c_str(), 0755), 0);
+        }
+        p.Write("a.ini", c.answers);
+        std::string out = p.Run("--machine m --answers a.ini", &status);
+        EXPECT_EQ(status, c.code) << out;
+        ASSERT_FALSE(Lines(out).empty());
+        EXPECT_EQ(Lines(out).back(), c.last);
+        if (c.code == 0) {
+            // The registry report ends with its summary, marked as one.
+            std::vector<std::string> lines = Lines(out);
+            size_t summary = 0, lastValue = 0;
+            for (size_t i = 0; i < lines.size() && lines[i].rfind("INI entries", 0) != 0; ++i) {
+                if (lines[i].rfind("  ... and ", 0) == 0 && !summary)
+                    summary = i;
+                if (lines[i].rfind("  + ", 0) == 0 && lines[i].find("HKEY_") != std::string::npos)
+                    lastValue = i;
+            }
+            EXPECT_NE(out.find("  ... and 1"), std::string::npos) << out;
+            EXPECT_GT(summary, lastValue) << out;
+            EXPECT_EQ(out.find("more values and keys)="), std::string::npos) << out;
+        }
+    }
 }
 
-TEST(SetupProgram, RunsUnattendedFromAnAnswerFile) {
+// Nothing is made, reset or changed before the arguments and the files
+// they name pass their checks; --help and --version print and end.
+TEST(SetupProgram, ArgumentsAndFilesAreCheckedBeforeAnythingChanges) {
+    Program p;
     int status;
-    // With every option off only the unconditional files are copied.
-    std::string out =
-        RunSetup("[Welcome]\nResult=1\n[Destination]\nDirectory=C:\\VELMOR\\BV\n"
-                 "[Options]\nKeyboardBds=0\nKeyboardPhonetic=0\nLanguageDriver=0\nDosFilter=0\n"
-                 "SystemFonts=0\nDunorU=0\nArvelU=0\nResult=1\n",
-                 &status,
-                 {"brivanta.ex_", "bvsc.dl_", "uninstal.ex_", "bv_help.hl_", "readme.doc",
-                  "KBD/kbdus.kbd", "Filters/unicode.bi_"});
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out.find("[Brivanta 98 Setup] Welcome to the Brivanta 98  installation program. => "
-                       "Continue\n[Brivanta Installation] Enter Brivanta destination directory. "
-                       "=> OK \"C:\\VELMOR\\BV\"\n[Brivanta Installation] Do you want to create "
-                       "the directory:C:\\VELMOR\\BV? => OK\n[Setup Options] C:\\VELMOR\\BV => "
-                       "OK (0000000)\n"),
-              0u)
-        << out;
-    EXPECT_NE(out.find("Installation result: 0\n"), std::string::npos) << out;
+    p.Write("cancel.ini", "[Welcome]\nResult=2\n[Questions]\n3=1\n");
+    p.Run("--answers cancel.ini", &status); // makes ./brivanta-demo
+    ASSERT_EQ(status, 2);
+    p.Write("brivanta-demo/kept", "a file of the demo machine");
+    p.Write("bad.ini", "[Progress]\nCancelAt=abc\n[Bogus]\nX=1\n");
+    const struct {
+        std::string args;
+        int code;
+        std::string shown;
+    } cases[] = {
+        {"--answers missing.ini", 5, "missing.ini: cannot be read: No such file or directory"},
+        {"--answers .", 5, ".: is a directory, not an answer file"},
+        {"--answers bad.ini", 5,
+         "bad.ini:2: [Progress] CancelAt takes a whole percentage from 0 to 100, not \"abc\"\n"
+         "bad.ini:3: unknown section [Bogus]\n"},
+        {"--option DunorU=0", 5, "--option sets an option for --plan only"},
+        {"--answers", 5, "--answers needs a file"},
+        {"--record /nonexistent/r.ini", 5, "--record: /nonexistent/r.ini cannot be written"},
+        {"--source /nonexistent", 5, "no DISK1 in the source folder '/nonexistent'"},
+        {"--plan --log x.log", 5, "--answers, --record and --log are for an installation"},
+        {"--bogus", 5, "unknown argument: --bogus"},
+        {"--help", 0, " 17  another run is already on this machine; nothing changed\n"},
+        {"--version", 0, "brivanta-setup 3.2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string out = p.Run(c.args, &status, c.code == 0);
+        EXPECT_EQ(status, c.code);
+        EXPECT_NE(out.find(c.shown), std::string::npos) << out;
+        EXPECT_EQ(p.Read("brivanta-demo/kept"), "a file of the demo machine");
+    }
+}
 
-    out = RunSetup("[Welcome]\nResult=2\n[Questions]\n3=2\n", &status);
-    EXPECT_EQ(status, 3) << out;
-    EXPECT_NE(out.find("brivanta-setup: the answers repeat this dialog without end"),
-              std::string::npos);
-    // A confirmed abort finishes silently.
-    out = RunSetup("[Welcome]\nResult=2\n[Questions]\n3=1\n", &status);
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(out.find("Installation result: 0\n"), std::string::npos) << out;
-    EXPECT_EQ(out.find("Installation was successful!"), std::string::npos) << out;
-    out = RunSetup("[Welcome]\nResult\n", &status);
+// A record replays the run it was made from; the log tells each dialog,
+// file, change and decision, and is the same for both runs.
+TEST(SetupProgram, ARecordReplaysTheRunAndTheLogTellsEachStep) {
+    Program p;
+    int status;
+    p.Write("a.ini", "[Destination]\nDirectory=C:\\VELMOR\\BV\n[Questions]\n57=2\n");
+    std::string first =
+        p.Run("--machine one --answers a.ini --record r.ini --log one.log", &status);
+    ASSERT_EQ(status, 1) << first;
+    EXPECT_EQ(p.Read("r.ini"), "[Welcome]\nResult=1\n\n[Destination]\nDirectory=C:\\VELMOR\\BV\n"
+                               "Result=1\n\n[Options]\nKeyboardBds=1\nKeyboardPhonetic=1\n"
+                               "LanguageDriver=1\nDosFilter=1\nSystemFonts=1\nDunorU=1\nArvelU=1\n"
+                               "Result=1\n\n[Questions]\n22=1\n57=2\n");
+    std::string second = p.Run("--machine two --answers r.ini --log two.log", &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find("line 2: Result"), std::string::npos) << out;
+    EXPECT_EQ(p.Tree("one/drive_c"), p.Tree("two/drive_c"));
+    EXPECT_NE(p.Tree("one/drive_c").find("./VELMOR/BV/brivanta.exe\n"), std::string::npos);
+    EXPECT_EQ(p.Read("one/registry.reg"), p.Read("two/registry.reg"));
+    std::string log = p.Read("one.log");
+    EXPECT_EQ(log, p.Read("two.log"));
+    std::vector<std::string> lines = Lines(log);
+    ASSERT_GT(lines.size(), 300u) << log;
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin(), lines.begin() + 6),
+        (std::vector<std::string>{
+            "dialog welcome => Continue",
+            "dialog prompt 6 \"Enter Brivanta destination directory.\" \"C:\\VELMOR\\BV\" => OK",
+            "dialog question 22 \"Do you want to create the directory:C:\\VELMOR\\BV?\" => OK",
+            "dialog options 1111111 \"C:\\VELMOR\\BV\" => OK", "progress window opened",
+            "copy D:\\DISK1\\brivanta.ex_ -> C:\\VELMOR\\BV\\brivanta.exe: copied"}));
+    for (const char* line :
+         {"copy D:\\DISK3\\arvui.ttf -> C:\\WINDOWS\\FONTS\\arvui.ttf: copied",
+          "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\VELMOR\\BV\\: done",
+          "ini SYSTEM.INI boot\\language.dll = lngbriv2.dll: done",
+          "wininit [rename] NULL=C:\\WINDOWS\\SYSTEM\\fixb01.fon: done",
+          "wininit [rename] C:\\WINDOWS\\FONTS\\vgasys.fon=C:\\WINDOWS\\FONTS\\vgasys.001: done",
+          "ini WIN.INI FontSubstitutes\\System,0 = System,204: done",
+          "progman [AddItem(C:\\VELMOR\\BV\\brivanta.exe,Brivanta 3.2)]: done",
+          "start C:\\VELMOR\\BV\\brivanta.exe 1: done", "restart: declined",
+          "dialog message 15 \"Installation was successful!\" => OK"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    EXPECT_EQ(lines.back(), "result 1: Installed; the restart was declined.");
+}
+
+// The plan changes nothing anywhere: a machine that does not exist is not
+// made, one that does keeps every file; it lists the system changes beside
+// the files, from the source paths a run uses.
+TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
+    Program p;
+    int status;
+    std::string plan = p.Run("--plan --machine fresh", &status);
+    EXPECT_EQ(status, 0) << plan;
+    EXPECT_NE(access(p.Path("fresh").c_str(), F_OK), 0) << "no machine made";
+    std::vector<std::string> lines = Lines(plan);
+    for (const char* line :
+         {"path ~Disk 1 = D:\\DISK1\\",
+          "copy D:\\DISK2\\Fonts\\cvgasys.fo_ -> C:\\WINDOWS\\FONTS\\vgasys.001",
+          "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\WINDOWS\\VELMOR\\",
+          "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Source dir = D:\\DISK1\\",
+          "registry delete HCU\\Software\\Velmor\\Brivanta\\3.0",
+          "ini SYSTEM.INI boot\\language.dll = lngbriv2.dll",
+          "wininit [rename] NULL=C:\\WINDOWS\\SYSTEM\\fixb01.fon"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << plan;
+    // A machine the plan would change everywhere: nothing installed yet.
+    p.Write("a.ini", "[Welcome]\nResult=2\n[Questions]\n3=1\n");
+    p.Run("--machine m --answers a.ini", &status);
+    ASSERT_EQ(status, 2);
+    std::string before = p.Tree(".");
+    for (const char* options : {"", "--option SystemFonts=0"}) {
+        std::string again = p.Run(std::string("--plan --machine m ") + options, &status);
+        EXPECT_EQ(status, 0) << again;
+        EXPECT_EQ(p.Tree("."), before) << options;
+        EXPECT_EQ(again.find("wininit") == std::string::npos, options[0] != 0) << again;
+    }
 }
 
 } // namespace

@@ -82,11 +82,13 @@ machine() {
     } >"$out/$1.machine"
 }
 
-# check_everything SOURCE: the machine after every option over an earlier
-# version, installed from SOURCE, while the restart question is on screen;
-# then the restart, and the font files it replaces.
+# check_everything [SOURCE]: everything chosen over an earlier version into
+# C:\VELMOR\BRIVANTA from SOURCE (default D:\DISK1\), before the restart: the
+# files, the registry, the INI files, WININIT.INI, the groups and the
+# started program.
 check_everything() {
-    dest="$drive_c/VELMOR/BRIVANTA"
+    local dest="$drive_c/VELMOR/BRIVANTA" source='D:\DISK1\'
+    [ $# -eq 0 ] || source=$1
     check_always_copied "$dest"
     for pair in KBD/kbdbph.kbd:kbdbph.kbd KBD/kbdbul.kbd:kbdbul.kbd Filters/cp_1251.nl_:cp_1251.nls \
         Filters/lngbriv2.dl_:lngbriv2.dll Filters/cp_856.nl_:cp_856.nls \
@@ -103,7 +105,7 @@ check_everything() {
     [ ! -e "$drive_c/VELSHARE/bvpanel.exe" ] || fail "bvpanel.exe is still in the shared directory"
 
     expect_eq "Program dir" "$(reg_value "$product_key" "Program dir")" 'C:\VELMOR\BRIVANTA\'
-    expect_eq "Source dir" "$(reg_value "$product_key" "Source dir")" "$1"
+    expect_eq "Source dir" "$(reg_value "$product_key" "Source dir")" "$source"
     expect_eq "layout 1" "$(reg_value "$active\\1" layout)" 00000409
     expect_eq "layout 2" "$(reg_value "$active\\2" layout)" 00020402
     expect_eq "layout 3" "$(reg_value "$active\\3" layout)" 00000402
@@ -139,12 +141,11 @@ check_everything() {
     grep -aqi 'C:\\VELMOR\\BRIVANTA\\brivanta.exe' "$programs/StartUp/Brivanta 3.2.lnk" ||
         fail "the StartUp item does not point to C:\\VELMOR\\BRIVANTA\\brivanta.exe"
     check_started_with_1 "$dest"
-    machine "$case_name"
+}
 
-    robot finish-restart || true
-    setup_done
-    # The setup's ExitWindowsEx restarts the prefix, which carries out
-    # WININIT.INI and renames it.
+# The setup's ExitWindowsEx restarts the prefix, which carries out
+# WININIT.INI and renames it: the new system font files are in place.
+check_fonts_replaced() {
     for ((i = 0; i < 150; i++)); do
         [ ! -e "$(win_file "$windir" wininit.ini)" ] && [ -e "$(win_file "$windir" wininit.bak)" ] &&
             break
@@ -155,6 +156,14 @@ check_everything() {
         same_file "DISK2/Fonts/${pair%%:*}.fo_" "$windir/Fonts/${pair#*:}.fon"
         [ ! -e "$windir/Fonts/${pair#*:}.001" ] || fail "${pair#*:}.001 is still there"
     done
+}
+
+# The restart question of the everything cases answered "&OK", and what
+# the restart changed.
+restart_everything() {
+    robot finish-restart || true
+    setup_done
+    check_fonts_replaced
     [ ! -e "$sysdir/fixb01.fon" ] || fail "the old fixb01.fon is still in the system directory"
     # Wine gives a NULL line's file the name NULL in the Windows directory
     # (only NUL deletes); fixb01.fon is the last such line that names a file.
@@ -166,7 +175,9 @@ fresh everything
 make_earlier_version
 run_setup everything
 if robot everything; then
-    check_everything 'D:\DISK1\'
+    check_everything
+    machine everything
+    restart_everything
 fi
 elapsed
 
@@ -174,12 +185,16 @@ elapsed
 fresh floppies
 make_earlier_version
 insert_disk 1
-run_setup floppies 'A:\SETUP.EXE'
+setup_program='A:\SETUP.EXE' run_setup floppies
 if robot floppy-disk1; then
     insert_disk 2
-    robot floppy-disk2 && insert_disk 3 && robot floppy-disk3 && check_everything 'A:\'
-    diff "$out/everything.machine" "$out/floppies.machine" >"$out/floppies.diff" ||
-        fail "not the machine of the installation from folders (see $out/floppies.diff)"
+    if robot floppy-disk2 && insert_disk 3 && robot floppy-disk3; then
+        check_everything 'A:\'
+        machine floppies
+        diff "$out/everything.machine" "$out/floppies.machine" >"$out/floppies.diff" ||
+            fail "not the machine of the installation from folders (see $out/floppies.diff)"
+        restart_everything
+    fi
 fi
 elapsed
 
@@ -225,6 +240,13 @@ if robot us-bds-welcome; then
         'D:\DISK1\SETUP.EXE' >/dev/null 2>&1 || second=$?
     expect_eq "exit code of the second copy" "$second" 0
     echo "the second copy ended after $(($(date +%s) - second_start)) s"
+    # With an option the exit code says why it ended.
+    second=0
+    timeout 60 env DISPLAY="$display" BRIVANTA_WINEPREFIX="$prefix" "$tools/wine-run.sh" \
+        'D:\DISK1\SETUP.EXE' '/log=C:\second.log' >/dev/null 2>&1 || second=$?
+    expect_eq "exit code of a second copy with /log" "$second" 17
+    expect_eq "its log" "$(tr -d '\r' <"$drive_c/second.log" 2>/dev/null)" \
+        'result 17: Another run is already on this machine.'
     if robot us-bds; then
         expect_eq "Program dir" "$(reg_value "$product_key" "Program dir")" 'C:\WINDOWS\VELMOR\'
         [ -e "$sysdir/kbdbul.kbd" ] || fail "kbdbul.kbd was not copied"

@@ -37,7 +37,7 @@ fail() {
 for tool in Xvfb xwininfo convert mcopy; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: run tools/install-deps.sh" >&2; exit 1; }
 done
-[ -x "$make_disks" ] || { echo "no $make_disks: build the host preset first" >&2; exit 1; }
+[ -x "$make_disks" ] || { echo "no $make_disks: build the win32 preset first" >&2; exit 1; }
 
 # Ends the prefix's server and the screen, if this script started them.
 stop_all() {
@@ -114,15 +114,15 @@ insert_disk() {
     chown -R --reference="$prefix" "$prefix/floppy-a"
 }
 
-# run_setup NAME [PROGRAM]: the setup program (default D:\DISK1\SETUP.EXE),
-# in the background; setup_done waits for it and checks its exit code.
+# run_setup NAME [OPTION...]: the setup program from D:\DISK1\ (or
+# $setup_program), in the background; setup_done [CODE] waits for it and
+# checks its exit code (0).
 run_setup() {
     status_file="$out/$1.status"
-    local program=${2:-'D:\DISK1\SETUP.EXE'}
     rm -f "$status_file"
     (
         code=0
-        wine_cmd "$program" >/dev/null 2>&1 || code=$?
+        wine_cmd "${setup_program:-D:\DISK1\SETUP.EXE}" "${@:2}" >/dev/null 2>&1 || code=$?
         echo $code >"$status_file.tmp"
         mv "$status_file.tmp" "$status_file"
     ) &
@@ -138,7 +138,7 @@ setup_done() {
         return
     fi
     wait "$setup_pid" || true
-    expect_eq "exit code of the setup program" "$(cat "$status_file")" 0
+    expect_eq "exit code of the setup program" "$(cat "$status_file")" "${1:-0}"
 }
 
 # robot STEPS: one robot run; its report is kept as STEPS.report.
@@ -171,5 +171,6 @@ chown --reference="$template" "$shots"
 echo "disks and template prefix ready after $(($(date +%s) - start)) s"
 
 . "$here/install_cases.sh"
+. "$here/unattended_cases.sh"
 
 exit $failed

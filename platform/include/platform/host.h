@@ -23,6 +23,13 @@ namespace hostwin {
 bool MountMachine(const std::string& folder, std::string* error = nullptr);
 void UnmountMachine();
 bool IsMounted();
+// Mounts the machine in `folder` to be read only: nothing is written to
+// the folder or anywhere else. Its registry is held in memory and changes
+// there only; every other call that would write fails, as on a
+// write-protected disk. A folder without drive_c (or "") stands for a fresh
+// machine held in memory: a fresh machine's registry, and no drives.
+bool MountMachineReadOnly(const std::string& folder, std::string* error = nullptr);
+bool MachineIsReadOnly();
 const std::string& MachineFolder();
 
 // The host path a DOS path stands for ("" when the path is not valid or its

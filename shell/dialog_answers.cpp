@@ -1,0 +1,199 @@
+#include "dialog_answers.h"
+
+#include "language.h"
+#include "setup_state.h"
+#include "text.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+enum { EditControl = 103, PromptLine = 105, MessageTextControl = 100 };
+enum { MsgAbortConfirm = 3, MsgDestination = 6 };
+
+bool IsDestination(const DialogState& state) {
+    return IsPrompt(state) && state.messageId == MsgDestination;
+}
+
+// The answer of a key as a button, or `fallback`.
+int Button(const char* value, int fallback) {
+    return value ? (value[0] == '2' ? 2 : 1) : fallback;
+}
+
+// A text on one line: each line break becomes " / ".
+void OneLine(const char* text, char* out, size_t size) {
+    size_t n = 0;
+    for (; *text && n + 4 < size; ++text) {
+        if (*text == '\n') {
+            std::memcpy(out + n, " / ", 3);
+            n += 3;
+        } else if (*text != '\r') {
+            out[n++] = *text;
+        }
+    }
+    out[n] = 0;
+}
+
+unsigned Hash(const char* text) {
+    unsigned h = 2166136261u;
+    for (; *text; ++text)
+        h = (h ^ static_cast<unsigned char>(*text)) * 16777619u;
+    return h;
+}
+
+} // namespace
+
+bool IsPrompt(const DialogState& state) {
+    return state.HasText(EditControl);
+}
+
+bool IsQuestion(const DialogState& state) {
+    return state.templateId == MapResourceId(DlgQuestion);
+}
+
+const char* DialogName(const DialogState& state) {
+    if (state.templateId == DlgWelcome)
+        return "the welcome dialog";
+    if (state.templateId == DlgOptions)
+        return "the options dialog";
+    if (IsDestination(state))
+        return "the destination prompt";
+    if (IsPrompt(state))
+        return state.argument[0] ? "the disk prompt" : "the source prompt";
+    return IsQuestion(state) ? "a question" : "a message";
+}
+
+void DescribeDialog(const DialogState& state, int result, char* out, size_t size) {
+    const bool welcome = state.templateId == DlgWelcome;
+    const char* button = result == 1   ? (welcome ? "Continue" : "OK")
+                         : result == 2 ? (welcome ? "Exit Setup" : "Cancel")
+                                       : "not shown";
+    char text[DialogState::TextSize + 64];
+    if (welcome) {
+        std::snprintf(out, size, "welcome => %s", button);
+    } else if (state.templateId == DlgOptions) {
+        char flags[8] = "";
+        for (int i = 0; i < 7; ++i)
+            flags[i] = state.Check(kOptionBoxes[i].control) == 1 ? '1' : '0';
+        std::snprintf(out, size, "options %s \"%s\" => %s", flags,
+                      state.Text(1010 /* the directory */), button);
+    } else if (IsPrompt(state)) {
+        OneLine(state.Text(PromptLine), text, sizeof text);
+        std::snprintf(out, size, "prompt %d \"%s\" \"%s\" => %s", state.messageId, text,
+                      state.Text(EditControl), button);
+    } else {
+        OneLine(state.Text(MessageTextControl), text, sizeof text);
+        std::snprintf(out, size, "%s %d \"%s\" => %s", IsQuestion(state) ? "question" : "message",
+                      state.messageId, text, button);
+    }
+}
+
+DialogAnswers::DialogAnswers(const AnswerFile* answers) : answers_(answers) {}
+
+int DialogAnswers::Decide(DialogState& state) const {
+    if (stopping_) {
+        if (IsQuestion(state))
+            return state.messageId == MsgAbortConfirm ? 1 : 2;
+        return state.templateId == DlgWelcome || state.templateId == DlgOptions || IsPrompt(state)
+                   ? 2
+                   : 1;
+    }
+    auto get = [&](const char* section, const char* key) {
+        return answers_ ? answers_->Get(section, key) : nullptr;
+    };
+    int proposed = state.defaultButton ? state.defaultButton : 1;
+    if (state.templateId == DlgWelcome)
+        return Button(get("Welcome", "Result"), proposed);
+    if (state.templateId == DlgOptions) {
+        for (const OptionBox& box : kOptionBoxes)
+            if (const char* flag = get("Options", box.name))
+                state.SetCheck(box.control, flag[0] == '1');
+        return Button(get("Options", "Result"), proposed);
+    }
+    if (IsPrompt(state)) {
+        const char* typed = IsDestination(state) ? get("Destination", "Directory")
+                            : state.argument[0]  ? get("Source", state.argument)
+                                                 : get("Source", "Directory");
+        if (typed)
+            state.SetText(EditControl, typed);
+        // Only the destination prompt may be cancelled from an answer file.
+        return IsDestination(state) ? Button(get("Destination", "Result"), 1) : 1;
+    }
+    if (IsQuestion(state)) {
+        char key[16];
+        std::snprintf(key, sizeof key, "%d", state.messageId);
+        return Button(get("Questions", key), proposed);
+    }
+    return 1;
+}
+
+bool DialogAnswers::Repeats(const char* description) {
+    if (++dialogs_ > MaxDialogs)
+        return true;
+    unsigned h = Hash(description);
+    for (int i = 0; i < seenCount_; ++i)
+        if (seen_[i].hash == h)
+            return ++seen_[i].count >= RepeatLimit;
+    if (seenCount_ < int(sizeof seen_ / sizeof seen_[0]))
+        seen_[seenCount_++] = Seen{h, 1};
+    return false;
+}
+
+int DialogAnswers::Answer(DialogState& state) {
+    int result = Decide(state);
+    if (stopping_)
+        return result;
+    char description[DescriptionSize];
+    DescribeDialog(state, result, description, sizeof description);
+    if (!Repeats(description))
+        return result;
+    looped_ = true;
+    CopyText(loopDialog_, sizeof loopDialog_, description);
+    Stop();
+    return Decide(state);
+}
+
+bool DialogAnswers::CancelProgress(int percent) {
+    if (stopping_)
+        return true;
+    const char* at = answers_ ? answers_->Get("Progress", "CancelAt") : nullptr;
+    if (!at || progressCancelled_)
+        return false;
+    int limit = 0;
+    for (const char* c = at; *c; ++c)
+        limit = limit * 10 + (*c - '0');
+    if (percent < limit)
+        return false;
+    progressCancelled_ = true;
+    return true;
+}
+
+void RecordAnswer(AnswerFile* record, const DialogState& state, int result, bool inOptions) {
+    if (!record || (result != 1 && result != 2))
+        return;
+    const char* button = result == 1 ? "1" : "2";
+    if (state.templateId == DlgWelcome) {
+        record->Set("Welcome", "Result", button);
+    } else if (state.templateId == DlgOptions) {
+        for (const OptionBox& box : kOptionBoxes)
+            record->Set("Options", box.name, state.Check(box.control) == 1 ? "1" : "0");
+        record->Set("Options", "Result", button);
+    } else if (IsDestination(state)) {
+        // "&Change..." may only change the directory; its Cancel keeps the
+        // one chosen before.
+        if (inOptions && result != 1)
+            return;
+        record->Set("Destination", "Directory", state.Text(EditControl));
+        if (!inOptions)
+            record->Set("Destination", "Result", button);
+    } else if (IsPrompt(state)) {
+        if (result == 1)
+            record->Set("Source", state.argument[0] ? state.argument : "Directory",
+                        state.Text(EditControl));
+    } else if (IsQuestion(state)) {
+        char key[16];
+        std::snprintf(key, sizeof key, "%d", state.messageId);
+        record->Set("Questions", key, button);
+    }
+}

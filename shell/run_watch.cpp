@@ -1,0 +1,126 @@
+#include "run_watch.h"
+
+#include "dialog_answers.h"
+#include "language.h"
+#include "run_log.h"
+#include "text.h"
+
+#include <cstdio>
+#include <cstring>
+
+const ExitCodeMeaning kExitCodes[7] = {
+    {ExitInstalled, "installed (and restarted, when the restart was chosen)"},
+    {ExitRestartPending, "installed; the restart was declined or is pending"},
+    {ExitCancelled, "cancelled by the user"},
+    {ExitRepeats, "stopped: the answers repeat a dialog without end"},
+    {ExitAborted, "aborted after an error"},
+    {ExitBadInput, "bad invocation, or input that does not pass its checks; nothing changed"},
+    {ExitAlreadyRunning, "another run is already on this machine; nothing changed"},
+};
+
+namespace {
+
+enum { MsgAbortConfirm = 3 };
+
+// Messages that tell why a run cannot go on; the one shown last is what
+// an abort is put down to.
+bool IsErrorMessage(int id) {
+    static const int kErrors[] = {5, 9, 10, 11, 13, 16, 21, 23, 62};
+    for (int error : kErrors)
+        if (id == error)
+            return true;
+    return false;
+}
+
+// A cancel that the abort question follows: the cancellable dialogs'.
+bool CanBeCancelled(const DialogState& state) {
+    return state.templateId == DlgWelcome || state.templateId == DlgOptions || IsPrompt(state);
+}
+
+} // namespace
+
+RunWatch::RunWatch(DialogFrontEnd* shown, AnswerFile* record) : shown_(shown), record_(record) {}
+
+int RunWatch::RunDialog(HWND owner, DialogState& state, DialogCommands* commands) {
+    bool options = state.templateId == DlgOptions;
+    optionsOpen_ += options;
+    int result = shown_->RunDialog(owner, state, commands);
+    optionsOpen_ -= options;
+    // Welcome and options end with the whole command; the button is its low word.
+    int button = result == -1 ? -1 : (result & 0xFFFF);
+    char line[DialogAnswers::DescriptionSize];
+    DescribeDialog(state, button, line, sizeof line);
+    LogLine("dialog %s", line);
+    RecordAnswer(record_, state, button, !options && optionsOpen_ > 0);
+    if (CanBeCancelled(state) && button == 2 && !(IsPrompt(state) && optionsOpen_ > 0))
+        cancelling_ = DialogName(state);
+    if (IsQuestion(state) && state.messageId == MsgAbortConfirm) {
+        if (button == 1 && cancelling_)
+            cancelledIn_ = cancelling_;
+        cancelling_ = nullptr;
+    }
+    // A question about an error counts when it was not answered "go on".
+    if (IsErrorMessage(state.messageId) && !IsPrompt(state) &&
+        (!IsQuestion(state) || button != 1)) {
+        // On one line: a line break becomes a blank, unless one follows.
+        size_t n = 0;
+        for (const char* c = state.Text(100); *c && n + 1 < sizeof error_; ++c) {
+            bool lineEnd = *c == '\n' || *c == '\r';
+            if (!lineEnd)
+                error_[n++] = *c;
+            else if (c[1] != ' ' && c[1] != '\n')
+                error_[n++] = ' ';
+        }
+        error_[n] = 0;
+    }
+    return result;
+}
+
+HWND RunWatch::OpenProgress(HWND owner, int templateId) {
+    HWND window = shown_->OpenProgress(owner, templateId);
+    LogLine(window ? "progress window opened" : "progress window: cannot be opened");
+    return window;
+}
+
+bool RunWatch::UpdateProgress(HWND window, int percent) {
+    bool cancel = shown_->UpdateProgress(window, percent);
+    if (cancel) {
+        LogLine("progress: Cancel pressed at %d %%", percent);
+        cancelling_ = "the progress window";
+        if (record_) {
+            char at[8];
+            std::snprintf(at, sizeof at, "%d", percent);
+            record_->Set("Progress", "CancelAt", at);
+        }
+    }
+    return cancel;
+}
+
+RunEnd EndOfRun(ResultCode runResult, bool restartAccepted, bool restarted, const RunWatch& watch,
+                const char* loopDialog) {
+    RunEnd end = {};
+    const size_t size = sizeof end.sentence;
+    if (loopDialog) {
+        end.exitCode = ExitRepeats;
+        std::snprintf(end.sentence, size, "Stopped: the answers repeat this dialog without end: %s",
+                      loopDialog);
+    } else if (runResult == Ok && (!restartAccepted || restarted)) {
+        end.exitCode = restartAccepted ? ExitInstalled : ExitRestartPending;
+        CopyText(end.sentence, size,
+                 restartAccepted ? "Installed." : "Installed; the restart was declined.");
+    } else if (runResult == Ok) {
+        end.exitCode = ExitRestartPending;
+        CopyText(end.sentence, size, "Installed; the restart is pending: Windows did not restart.");
+    } else if (watch.CancelledIn()) {
+        end.exitCode = ExitCancelled;
+        std::snprintf(end.sentence, size, "Cancelled in %s.", watch.CancelledIn());
+    } else {
+        end.exitCode = ExitAborted;
+        if (watch.LastError()[0])
+            std::snprintf(end.sentence, size, "Aborted: %s", watch.LastError());
+        else
+            std::snprintf(end.sentence, size, "Aborted (code %u).", runResult);
+    }
+    LogLine("result %d: %s", end.exitCode, end.sentence);
+    return end;
+}
