@@ -104,3 +104,13 @@ void __throw_bad_array_new_length() {
 extern "C" void __cxa_pure_virtual() {
     Fail();
 }
+
+// The guard of a function's static object built on first use. The programs
+// have one thread, so the first byte alone says whether it is built.
+extern "C" int __cxa_guard_acquire(long long* guard) {
+    return *reinterpret_cast<char*>(guard) == 0;
+}
+extern "C" void __cxa_guard_release(long long* guard) {
+    *reinterpret_cast<char*>(guard) = 1;
+}
+extern "C" void __cxa_guard_abort(long long*) {}
