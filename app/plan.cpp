@@ -4,6 +4,7 @@
 #include "product_installer.h"
 #include "product_script.h"
 #include "product_state.h"
+#include "resource_ids.h"
 
 const char* const kPlanFlagNames[7] = {"KeyboardBds", "KeyboardPhonetic", "LanguageDriver",
                                        "DosFilter",   "SystemFonts",      "DunorU",
@@ -57,7 +58,7 @@ class PlanEngine : public ProductInstaller {
 
 int PrintPlan(const PlanOptions& options, std::ostream& out) {
     PrepareState(options);
-    ProductScript script("FD", MAKEINTRESOURCEA(1));
+    ProductScript script("FD", MAKEINTRESOURCEA(IDR_SCRIPT));
     if (script.Status() != 0) {
         out << "error: the installation script resource cannot be loaded\n";
         return ScriptError;

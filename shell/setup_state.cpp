@@ -1,5 +1,6 @@
 #include "setup_state.h"
 
+#include "resource_ids.h"
 #include "text.h"
 
 #include <cstring>
@@ -8,13 +9,13 @@ SetupOptionFlags SetupOptions = {};
 char DestinationDir[MAX_PATH] = "";
 
 const OptionBox kOptionBoxes[7] = {
-    {1005, &SetupOptionFlags::KeyboardBds, "KeyboardBds"},
-    {1006, &SetupOptionFlags::KeyboardPhonetic, "KeyboardPhonetic"},
-    {1007, &SetupOptionFlags::LanguageDriver, "LanguageDriver"},
-    {1008, &SetupOptionFlags::DosFilter, "DosFilter"},
-    {1012, &SetupOptionFlags::SystemFonts, "SystemFonts"},
-    {1013, &SetupOptionFlags::DunorU, "DunorU"},
-    {1014, &SetupOptionFlags::ArvelU, "ArvelU"},
+    {IDC_KEYBOARD_BDS, &SetupOptionFlags::KeyboardBds, "KeyboardBds"},
+    {IDC_KEYBOARD_PHONETIC, &SetupOptionFlags::KeyboardPhonetic, "KeyboardPhonetic"},
+    {IDC_LANGUAGE_DRIVER, &SetupOptionFlags::LanguageDriver, "LanguageDriver"},
+    {IDC_DOS_FILTER, &SetupOptionFlags::DosFilter, "DosFilter"},
+    {IDC_SYSTEM_FONTS, &SetupOptionFlags::SystemFonts, "SystemFonts"},
+    {IDC_DUNORU, &SetupOptionFlags::DunorU, "DunorU"},
+    {IDC_ARVELU, &SetupOptionFlags::ArvelU, "ArvelU"},
 };
 
 namespace {

@@ -78,9 +78,9 @@ std::string OneLine(const std::string& text) {
     return out;
 }
 
-// The main text of a dialog: the message (100) or the prompt's first line (105).
+// The main text of a dialog: the message or the prompt's first line.
 std::string MainText(const DialogTemplate& t, const DialogState& state) {
-    for (int id : {100, 105, 257, 1010})
+    for (int id : {IDC_MESSAGE_TEXT, IDC_PROMPT_LINE, IDC_WELCOME_TEXT, IDC_DIRECTORY_TEXT})
         if (const TemplateControl* c = t.Find(unsigned(id)))
             return TextOf(*c, state);
     return "";
@@ -92,7 +92,7 @@ std::string ButtonName(const DialogTemplate& t, int id) {
 }
 
 bool IsPrompt(const DialogTemplate& t) {
-    return t.Find(103) != nullptr;
+    return t.Find(IDC_DIRECTORY_EDIT) != nullptr;
 }
 
 void StopRun(const std::string& message) {
@@ -212,7 +212,7 @@ int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
                 return -2; // input ended: the rest is answered unattended
             }
             if (!line.empty())
-                state.SetText(103, line.c_str());
+                state.SetText(IDC_DIRECTORY_EDIT, line.c_str());
         }
         out_ << "  Choose (letter; Enter: default; esc: Cancel): ";
         if (!ReadLine(&line)) {
@@ -265,24 +265,26 @@ int TerminalFrontEnd::Unattended(const DialogTemplate& t, DialogState& state, Di
     };
     int result = DefaultButton(t, state);
     int id = state.templateId;
-    if (id == DlgWelcome) {
+    if (id == IDD_WELCOME) {
         if (answer("Welcome", "Result"))
             result = std::atoi(value.c_str());
-    } else if (id == DlgOptions) {
+    } else if (id == IDD_OPTIONS) {
         for (const OptionBox& box : kOptionBoxes)
             if (answer("Options", box.name))
                 state.SetCheck(box.control, value == "1");
         if (answer("Options", "Result"))
             result = std::atoi(value.c_str());
     } else if (IsPrompt(t)) {
-        bool typed = state.messageId == 6 ? answer("Destination", "Directory")
-                     : state.argument[0]  ? answer("Source", state.argument)
-                                          : answer("Source", "Directory");
+        bool typed = state.messageId == IDS_ENTER_DESTINATION_DIR
+                         ? answer("Destination", "Directory")
+                     : state.argument[0] ? answer("Source", state.argument)
+                                         : answer("Source", "Directory");
         if (typed)
-            state.SetText(103, value.c_str());
+            state.SetText(IDC_DIRECTORY_EDIT, value.c_str());
         // Only the destination prompt may be cancelled from an answer file.
-        result =
-            state.messageId == 6 && answer("Destination", "Result") ? std::atoi(value.c_str()) : 1;
+        result = state.messageId == IDS_ENTER_DESTINATION_DIR && answer("Destination", "Result")
+                     ? std::atoi(value.c_str())
+                     : 1;
     } else if (t.Find(2) && state.messageId != 0) { // a question
         if (answer("Questions", std::to_string(state.messageId)))
             result = std::atoi(value.c_str());
@@ -296,20 +298,20 @@ void TerminalFrontEnd::Record(const DialogState& state, int result) {
     if (!record_ || result < 1)
         return;
     std::string r = std::to_string(result);
-    if (state.templateId == DlgWelcome) {
+    if (state.templateId == IDD_WELCOME) {
         record_->Set("Welcome", "Result", r);
-    } else if (state.templateId == DlgOptions) {
+    } else if (state.templateId == IDD_OPTIONS) {
         for (const OptionBox& box : kOptionBoxes)
             record_->Set("Options", box.name, state.Check(box.control) == 1 ? "1" : "0");
         record_->Set("Options", "Result", r);
-    } else if (state.HasText(103)) {
-        if (state.messageId == 6) {
-            record_->Set("Destination", "Directory", state.Text(103));
+    } else if (state.HasText(IDC_DIRECTORY_EDIT)) {
+        if (state.messageId == IDS_ENTER_DESTINATION_DIR) {
+            record_->Set("Destination", "Directory", state.Text(IDC_DIRECTORY_EDIT));
             if (result == 2)
                 record_->Set("Destination", "Result", r);
         } else
             record_->Set("Source", state.argument[0] ? state.argument : "Directory",
-                         state.Text(103));
+                         state.Text(IDC_DIRECTORY_EDIT));
     } else if (state.messageId != 0 && state.defaultButton != 0) {
         record_->Set("Questions", std::to_string(state.messageId), r);
     }
@@ -318,9 +320,9 @@ void TerminalFrontEnd::Record(const DialogState& state, int result) {
 void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& state, int result) {
     std::string line = "[" + Utf8(t.caption) + "] " + Utf8(OneLine(MainText(t, state))) + " => " +
                        ButtonName(t, result);
-    if (state.HasText(103))
-        line += std::string(" \"") + state.Text(103) + "\"";
-    if (state.templateId == DlgOptions) {
+    if (state.HasText(IDC_DIRECTORY_EDIT))
+        line += std::string(" \"") + state.Text(IDC_DIRECTORY_EDIT) + "\"";
+    if (state.templateId == IDD_OPTIONS) {
         line += " (";
         for (const OptionBox& box : kOptionBoxes)
             line += state.Check(box.control) == 1 ? "1" : "0";

@@ -3,6 +3,7 @@
 // and the end of a run that would repeat a dialog forever, the progress bar
 // and Ctrl-C; and the host program run with answer files.
 #include "answer_file.h"
+#include "engine_ui.h"
 #include "language.h"
 #include "messages.h"
 #include "progress.h"
@@ -81,7 +82,8 @@ TEST_F(Terminal, DialogsArePrintedFromTheirTemplatesAndAnsweredByKeys) {
               std::string::npos);
     EXPECT_NE(shown.find("  DO NOT INSTALL THIS SOFTWARE UNDER WINDOWS NT!\n"), std::string::npos);
     EXPECT_NE(shown.find("<Continue>(c)*  <Exit Setup>(x)"), std::string::npos) << shown;
-    EXPECT_EQ(AskMessage(nullptr, 57, 2), 2) << "x is no choice; then the input ends: Enter";
+    EXPECT_EQ(AskMessage(nullptr, IDS_RESTART_NOW, 2), 2)
+        << "x is no choice; then the input ends: Enter";
     EXPECT_NE(out.str().find("(no such choice)"), std::string::npos);
     EXPECT_NE(out.str().find("  You must restart your computer before new settings will take "
                              "effect.\n   Do you want to restart your computer now?\n"),
@@ -115,7 +117,7 @@ TEST_F(Terminal, PromptsTakeTheTypedDirectoryAndRecordIt) {
     TerminalFrontEnd t(in, out, nullptr, &record, false);
     SetFrontEnd(&t);
     char buffer[256] = "A:\\";
-    EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 2", buffer, sizeof buffer), 1);
+    EXPECT_EQ(PromptDisk(nullptr, MsgInsertDisk, "~Disk 2", buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "D:\\SRC");
     EXPECT_NE(out.str().find("  Put the Disk 2 in the drive (or type new directory).\n"),
               std::string::npos);
@@ -126,7 +128,7 @@ TEST_F(Terminal, PromptsTakeTheTypedDirectoryAndRecordIt) {
 
     // The input ends: what is left is answered as Enter would, in the transcript.
     out.str("");
-    EXPECT_EQ(AskMessage(nullptr, 3, 2), 2);
+    EXPECT_EQ(AskMessage(nullptr, IDS_ABORT_CONFIRM, 2), 2);
     EXPECT_NE(out.str().find("[Brivanta Installation] Are you sure you want to abort the "
                              "installation? => Cancel\n"),
               std::string::npos)
@@ -141,19 +143,20 @@ TEST_F(Terminal, UnattendedAnswersComeFromTheFileOrTheDefaultButton) {
                       &error));
     TerminalFrontEnd t(in, out, &answers, nullptr, false);
     SetFrontEnd(&t);
-    EXPECT_EQ(AskMessage(nullptr, 57, 0), 2);
-    EXPECT_EQ(AskMessage(nullptr, 59, 2), 1);
-    EXPECT_EQ(AskMessage(nullptr, 58, 2), 2) << "unanswered: the default button";
-    EXPECT_EQ(AskMessage(nullptr, 10002, 0), 1) << "unanswered: the default button";
+    EXPECT_EQ(AskMessage(nullptr, IDS_RESTART_NOW, 0), 2);
+    EXPECT_EQ(AskMessage(nullptr, IDS_DISABLE_INDICATOR, 2), 1);
+    EXPECT_EQ(AskMessage(nullptr, IDS_CLOSE_PROGRAMS_AND_RETRY, 2), 2)
+        << "unanswered: the default button";
+    EXPECT_EQ(AskMessage(nullptr, MsgAbortConfirm, 0), 1) << "unanswered: the default button";
     char buffer[256] = "A:\\";
-    EXPECT_EQ(PromptDirectory(nullptr, 10009, 0, buffer, sizeof buffer), 1);
+    EXPECT_EQ(PromptDirectory(nullptr, MsgEnterSourceDir, 0, buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "D:\\ONE\\");
-    EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 2", buffer, sizeof buffer), 1);
+    EXPECT_EQ(PromptDisk(nullptr, MsgInsertDisk, "~Disk 2", buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "D:\\TWO\\");
     std::strcpy(buffer, "A:\\");
-    EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 3", buffer, sizeof buffer), 1);
+    EXPECT_EQ(PromptDisk(nullptr, MsgInsertDisk, "~Disk 3", buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "A:\\") << "unanswered: the proposal stays";
-    ShowMessageText(nullptr, 10, "a.txt");
+    ShowMessageText(nullptr, IDS_FILE_NOT_FOUND, "a.txt");
     EXPECT_EQ(ShowOptions(nullptr), Abort) << "Result=2, confirmed";
     EXPECT_EQ(SetupOptions.SystemFonts, 0u);
     EXPECT_EQ(SetupOptions.DunorU, 1u);
@@ -174,11 +177,11 @@ TEST_F(Terminal, AnswersThatRepeatADialogForeverEndTheRun) {
     char buffer[256];
     for (int i = 1; i < TerminalFrontEnd::RepeatLimit; ++i) {
         std::strcpy(buffer, "A:\\");
-        PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer);
-        ShowMessage(nullptr, 16);
+        PromptDirectory(nullptr, IDS_ENTER_SOURCE_DIR, 0, buffer, sizeof buffer);
+        ShowMessage(nullptr, IDS_DIRECTORY_NOT_FOUND);
     }
     EXPECT_EQ(loop, "");
-    PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer);
+    PromptDirectory(nullptr, IDS_ENTER_SOURCE_DIR, 0, buffer, sizeof buffer);
     EXPECT_EQ(loop, "the answers repeat this dialog without end: [Brivanta Installation] Enter "
                     "source directory. => OK \"A:\\\"");
 }
@@ -187,7 +190,7 @@ TEST_F(Terminal, ProgressIsABarRedrawnInPlaceAndCtrlCIsItsCancel) {
     in.str("\n"); // Enter in the abort question: its default, OK
     TerminalFrontEnd t(in, out, nullptr, nullptr, true);
     SetFrontEnd(&t);
-    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, 10002));
+    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, MsgAbortConfirm));
     EXPECT_EQ(UpdateProgress(3), 1);
     EXPECT_NE(out.str().find("\r[##############..........................]  37 %"),
               std::string::npos)
