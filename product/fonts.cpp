@@ -111,8 +111,7 @@ int ScheduleFontRename(const char* fontFile, const char* newFile, bool system) {
     if (key.IsOpen()) {
         char valueName[MAX_PATH];
         CopyText(valueName, sizeof valueName, fontFile);
-        for (char* c = valueName; *c; ++c)
-            *c = UpperAscii(*c);
+        UpperCase(valueName);
         key.SetString(valueName, system ? ",6" : ",2");
     }
     key.Close();

@@ -124,9 +124,7 @@ ResultCode AskDestinationDirectory(HWND owner, bool mayAbort) {
     CopyText(saved, sizeof saved, DestinationDir);
     if (!ProposeProgramDir(DestinationDir, 1))
         DestinationDir[0] = 0;
-    for (char* p = DestinationDir; *p; ++p)
-        if (*p >= 'a' && *p <= 'z')
-            *p = char(*p - 'a' + 'A');
+    UpperCase(DestinationDir);
     AppendBackslash(DestinationDir, sizeof DestinationDir);
     for (;;) {
         if (PromptDirectory(owner, IDS_ENTER_DESTINATION_DIR, IDS_OVERWRITE_WARNING, DestinationDir,
