@@ -62,10 +62,9 @@ void FontsDirectory(char* output, size_t size) {
 }
 
 void ChooseFontExtension() {
-    char pattern[MAX_PATH + 8];
-    FontsDirectory(pattern, MAX_PATH);
-    size_t length = std::strlen(pattern);
-    CopyText(pattern + length, sizeof pattern - length, "\\*.000");
+    char directory[MAX_PATH], pattern[MAX_PATH + 8];
+    FontsDirectory(directory, sizeof directory);
+    JoinPath(pattern, sizeof pattern, directory, "\\*.000");
     char* extension = pattern + std::strlen(pattern) - 3;
     int n = 1;
     for (; n < 100; ++n) {
@@ -79,14 +78,13 @@ void ChooseFontExtension() {
 }
 
 int ScheduleSystemDelete(const char* fileName) {
-    char path[MAX_PATH];
-    UINT n = GetSystemDirectoryA(path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        path[0] = 0;
-    AppendBackslash(path, sizeof path);
-    size_t used = std::strlen(path);
-    CopyText(path + used, sizeof path - used, fileName);
-    IniFile("wininit.ini").InsertEntry("rename", "NULL", path);
+    char directory[MAX_PATH], path[MAX_PATH];
+    UINT n = GetSystemDirectoryA(directory, sizeof directory);
+    if (n == 0 || n >= sizeof directory)
+        directory[0] = 0;
+    AppendBackslash(directory, sizeof directory);
+    if (JoinPath(path, sizeof path, directory, fileName))
+        IniFile("wininit.ini").InsertEntry("rename", "NULL", path);
     return 1;
 }
 
@@ -102,12 +100,10 @@ int ScheduleFontRename(const char* fontFile, const char* newFile, bool system) {
     FontsDirectory(directory, sizeof directory);
     AppendBackslash(directory, sizeof directory);
     char target[MAX_PATH], source[MAX_PATH];
-    size_t used = CopyText(target, sizeof target, directory);
-    CopyText(target + used, sizeof target - used, fontFile);
-    used = CopyText(source, sizeof source, directory);
-    CopyText(source + used, sizeof source - used, newFile);
     // The key is the name the file gets, the value the file moved there.
-    IniFile("wininit.ini").SetValue("rename", target, source);
+    if (JoinPath(target, sizeof target, directory, fontFile) &&
+        JoinPath(source, sizeof source, directory, newFile))
+        IniFile("wininit.ini").SetValue("rename", target, source);
     if (key.IsOpen()) {
         char valueName[MAX_PATH];
         CopyText(valueName, sizeof valueName, fontFile);

@@ -3,8 +3,6 @@
 #include "resource_ids.h"
 #include "text.h"
 
-#include <cstring>
-
 SetupOptionFlags SetupOptions = {};
 char DestinationDir[MAX_PATH] = "";
 
@@ -31,11 +29,11 @@ int ProposeProgramDir(char* output, int fallback) {
         return g_hook(output, fallback);
     if (!fallback)
         return 0;
-    UINT n = GetWindowsDirectoryA(output, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        output[0] = 0;
-    AppendBackslash(output, MAX_PATH);
-    size_t used = std::strlen(output);
-    CopyText(output + used, MAX_PATH - used, "VELMOR");
+    char windows[MAX_PATH];
+    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+    if (n == 0 || n >= sizeof windows)
+        windows[0] = 0;
+    AppendBackslash(windows, sizeof windows);
+    JoinPath(output, MAX_PATH, windows, "VELMOR");
     return 1;
 }
