@@ -124,14 +124,23 @@ INT_PTR CALLBACK OptionsDialogProc(HWND d, UINT m, WPARAM w, LPARAM l) {
     return FALSE;
 }
 
-void CenterDialog(HWND dialog) {
+namespace {
+
+// The centring of CenterDialog, `lower` pixels further down.
+void PlaceOnDesktop(HWND dialog, int lower) {
     RECT desktop, box;
     GetWindowRect(GetDesktopWindow(), &desktop);
     GetWindowRect(dialog, &box);
     int w = box.right - box.left, h = box.bottom - box.top;
     MoveWindow(dialog, (desktop.right - desktop.left - w) / 2,
-               (desktop.bottom - desktop.top - h) / 2, w, h, TRUE);
+               (desktop.bottom - desktop.top - h) / 2 + lower, w, h, TRUE);
     SetFocus(dialog);
+}
+
+} // namespace
+
+void CenterDialog(HWND dialog) {
+    PlaceOnDesktop(dialog, 0);
 }
 
 void MakeDefaultButton(HWND dialog, int button) {
@@ -198,16 +207,9 @@ int Win32FrontEnd::BrowseForDirectory(HWND owner, char* buffer) {
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: {
-        RECT desktop, box;
-        GetWindowRect(GetDesktopWindow(), &desktop);
-        GetWindowRect(dialog, &box);
-        int w = box.right - box.left, h = box.bottom - box.top;
-        MoveWindow(dialog, (desktop.right - desktop.left - w) / 2,
-                   (desktop.bottom - desktop.top - h) / 2 + 150, w, h, TRUE);
-        SetFocus(dialog);
+    case WM_INITDIALOG:
+        PlaceOnDesktop(dialog, 150); // below the middle of the screen
         return FALSE;
-    }
     case WM_DRAWITEM:
         DrawProgressBar(dialog, progressState.shownPercent);
         return FALSE;
