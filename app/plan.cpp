@@ -5,6 +5,7 @@
 #include "product_installer.h"
 #include "product_script.h"
 #include "product_state.h"
+#include "resource_ids.h"
 #include "run_log.h"
 #include "sys_db.h"
 
@@ -72,7 +73,7 @@ class PlanEngine : public ProductInstaller {
 
 int Plan(const PlanOptions& options, std::ostream& out) {
     PrepareState(options);
-    ProductScript script("FD", MAKEINTRESOURCEA(1));
+    ProductScript script("FD", MAKEINTRESOURCEA(IDR_SCRIPT));
     if (script.Status() != 0) {
         out << "error: the installation script resource cannot be loaded\n";
         return ScriptError;

@@ -83,8 +83,7 @@ void PathEntry::SetDirectory(const char* text) {
     if (text != directory_)
         CopyText(directory_, TextSize, text);
     EndWithBackslash(directory_, TextSize);
-    for (char* p = directory_; *p; ++p)
-        *p = UpperAscii(*p);
+    UpperCase(directory_);
 }
 
 const char* PathEntry::LastComponent() const {

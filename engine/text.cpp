@@ -50,6 +50,11 @@ char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
 }
 
+void UpperCase(char* text) {
+    for (char* p = text; *p; ++p)
+        *p = UpperAscii(*p);
+}
+
 int CompareNoCaseN(const char* a, const char* b, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         char x = UpperAscii(a[i]), y = UpperAscii(b[i]);

@@ -25,6 +25,8 @@ bool JoinPath(char* dest, size_t capacity, const char* directory, const char* na
 int CompareNoCase(const char* a, const char* b);
 int CompareNoCaseN(const char* a, const char* b, size_t n);
 char UpperAscii(char c);
+// Turns the letters a to z of `text` into A to Z, in place.
+void UpperCase(char* text);
 
 // Whether a find-first finds `path` (a file or a directory, or with * and ?
 // any name the pattern matches); the search is closed at once.

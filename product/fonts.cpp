@@ -63,10 +63,9 @@ void FontsDirectory(char* output, size_t size) {
 }
 
 void ChooseFontExtension() {
-    char pattern[MAX_PATH + 8];
-    FontsDirectory(pattern, MAX_PATH);
-    size_t length = std::strlen(pattern);
-    CopyText(pattern + length, sizeof pattern - length, "\\*.000");
+    char directory[MAX_PATH], pattern[MAX_PATH + 8];
+    FontsDirectory(directory, sizeof directory);
+    JoinPath(pattern, sizeof pattern, directory, "\\*.000");
     char* extension = pattern + std::strlen(pattern) - 3;
     int n = 1;
     for (; n < 100; ++n) {
@@ -80,15 +79,14 @@ void ChooseFontExtension() {
 }
 
 int ScheduleSystemDelete(const char* fileName) {
-    char path[MAX_PATH];
-    UINT n = GetSystemDirectoryA(path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        path[0] = 0;
-    AppendBackslash(path, sizeof path);
-    size_t used = std::strlen(path);
-    CopyText(path + used, sizeof path - used, fileName);
-    bool done = IniFile("wininit.ini").InsertEntry("rename", "NULL", path) != FALSE;
-    LogChange(done, "wininit [rename] NULL=%s", path);
+    char directory[MAX_PATH], path[MAX_PATH];
+    UINT n = GetSystemDirectoryA(directory, sizeof directory);
+    if (n == 0 || n >= sizeof directory)
+        directory[0] = 0;
+    AppendBackslash(directory, sizeof directory);
+    bool done = JoinPath(path, sizeof path, directory, fileName) &&
+                IniFile("wininit.ini").InsertEntry("rename", "NULL", path) != FALSE;
+    LogChange(done, "wininit [rename] NULL=%s%s", directory, fileName);
     return 1;
 }
 
@@ -104,17 +102,14 @@ int ScheduleFontRename(const char* fontFile, const char* newFile, bool system) {
     FontsDirectory(directory, sizeof directory);
     AppendBackslash(directory, sizeof directory);
     char target[MAX_PATH], source[MAX_PATH];
-    size_t used = CopyText(target, sizeof target, directory);
-    CopyText(target + used, sizeof target - used, fontFile);
-    used = CopyText(source, sizeof source, directory);
-    CopyText(source + used, sizeof source - used, newFile);
     // The key is the name the file gets, the value the file moved there.
-    bool done = IniFile("wininit.ini").SetValue("rename", target, source) != FALSE;
-    LogChange(done, "wininit [rename] %s=%s", target, source);
+    bool done = JoinPath(target, sizeof target, directory, fontFile) &&
+                JoinPath(source, sizeof source, directory, newFile) &&
+                IniFile("wininit.ini").SetValue("rename", target, source) != FALSE;
+    LogChange(done, "wininit [rename] %s%s=%s%s", directory, fontFile, directory, newFile);
     char valueName[MAX_PATH];
     CopyText(valueName, sizeof valueName, fontFile);
-    for (char* c = valueName; *c; ++c)
-        *c = UpperAscii(*c);
+    UpperCase(valueName);
     const char* code = system ? ",6" : ",2";
     done = key.IsOpen() && key.SetString(valueName, code);
     LogChange(done, key.IsOpen() ? "registry %s%s = %s" : "registry %s%s = %s (the key is missing)",

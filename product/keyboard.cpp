@@ -3,6 +3,7 @@
 #include "ini_file.h"
 #include "messages.h"
 #include "reg_key.h"
+#include "resource_ids.h"
 #include "run_log.h"
 #include "text.h"
 
@@ -17,7 +18,6 @@ const char kIndicatorProgram[] = "internat.exe";
 const char kIndicatorDisabled[] = "internat.ex$";
 const char kIndicatorClass[] = "Indicator";
 enum { IniValueSize = 100, RegValueSize = 260, IndicatorPolls = 1000 };
-enum { MsgDisableIndicator = 59 };
 
 // The file's full path in the system directory; "" when it does not fit.
 void SystemFilePath(const char* name, char* path, size_t size) {
@@ -102,6 +102,6 @@ void SetUpKeyboard(HWND owner) {
     bool indicator = LayoutIndicatorPresent();
     if (earlier)
         RemoveEarlierKeyboardSetup();
-    if (indicator && AskMessage(owner, MsgDisableIndicator, 0) == 1)
+    if (indicator && AskMessage(owner, IDS_DISABLE_INDICATOR, 0) == 1)
         DisableLayoutIndicator();
 }

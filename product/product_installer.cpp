@@ -4,6 +4,7 @@
 #include "messages.h"
 #include "product_script.h"
 #include "product_state.h"
+#include "resource_ids.h"
 #include "setup_state.h"
 
 #include "text.h"
@@ -11,8 +12,6 @@
 #include <cstring>
 
 namespace {
-
-enum { MsgCannotCopy = 11, MsgCloseProgramsAndRetry = 58 };
 
 // The directory of the running program; false when its name is not known.
 bool ModuleDirectory(char* directory, DWORD size) {
@@ -87,8 +86,8 @@ ResultCode ProductInstaller::FileError(ResultCode code, FileEntry* file) {
             DeletePartialTarget(file);
         return Skip;
     }
-    ShowMessageTexts(OwnerWindow(), MsgCannotCopy, file->TargetName(),
+    ShowMessageTexts(OwnerWindow(), IDS_COPY_FAILED, file->TargetName(),
                      file->Target() ? file->Target()->Directory() : "");
-    ShowMessage(OwnerWindow(), MsgCloseProgramsAndRetry);
+    ShowMessage(OwnerWindow(), IDS_CLOSE_PROGRAMS_AND_RETRY);
     return Abort;
 }

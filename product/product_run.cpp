@@ -19,12 +19,6 @@
 namespace {
 
 enum {
-    MsgOutOfMemory = 5,
-    MsgInstallationError = 9,
-    MsgInstalled = 15,
-    MsgRestartNow = 57,
-    MsgNeedsWindows9x = 62,
-    StringWindowTitle = 8,
     TitleBufferSize = 100,
     LayoutUsEnglish = 0x409,
 };
@@ -37,7 +31,7 @@ bool IsWindows9x() {
 
 void SetMainWindowCaption(HWND window) {
     char title[TitleBufferSize];
-    LoadMessage(StringWindowTitle, title, sizeof title);
+    LoadMessage(IDS_WINDOW_TITLE, title, sizeof title);
     if (window)
         SetWindowTextA(window, title);
 }
@@ -63,7 +57,7 @@ ResultCode ProductInstaller::Initialize() {
     SetLanguageCode(LanguageEnglish);
     SetMainWindowCaption(owner);
     if (!IsWindows9x()) {
-        ShowMessage(owner, MsgNeedsWindows9x);
+        ShowMessage(owner, IDS_NEEDS_WINDOWS_9X);
         return Abort;
     }
     NotifyRunningVersions();
@@ -80,9 +74,9 @@ ResultCode ProductInstaller::Initialize() {
     if (SetupOptions.SystemFonts)
         ChooseFontExtension();
     delete productScript_;
-    productScript_ = new (std::nothrow) ProductScript("FD", MAKEINTRESOURCEA(1));
+    productScript_ = new (std::nothrow) ProductScript("FD", MAKEINTRESOURCEA(IDR_SCRIPT));
     if (!productScript_ || productScript_->Status() != 0) {
-        ShowMessage(owner, MsgOutOfMemory);
+        ShowMessage(owner, IDS_OUT_OF_MEMORY);
         return Abort;
     }
     SetScript(productScript_);
@@ -97,7 +91,7 @@ ResultCode ProductInstaller::Finish(ResultCode runResult) {
         return FinishInstallation();
     // A malformed script; an abort and the rest end without a word.
     if (runResult == MalformedScript) {
-        ShowMessage(OwnerWindow(), MsgInstallationError);
+        ShowMessage(OwnerWindow(), IDS_INSTALL_FILES_ERROR);
         return MalformedScript;
     }
     return Ok;
@@ -115,11 +109,11 @@ ResultCode ProductInstaller::FinishInstallation() {
     StartInstalledProgram(*this);
     if (owner)
         SetForegroundWindow(owner);
-    bool restart = AskMessage(owner, MsgRestartNow, 1) == 1;
+    bool restart = AskMessage(owner, IDS_RESTART_NOW, 1) == 1;
     LogLine(restart ? "restart: accepted" : "restart: declined");
     if (restart)
         SetRestartRequested(true);
     else
-        ShowMessage(owner, MsgInstalled);
+        ShowMessage(owner, IDS_INSTALL_SUCCESSFUL);
     return Ok;
 }

@@ -2,13 +2,12 @@
 
 #include "messages.h"
 #include "program_group.h"
+#include "resource_ids.h"
 #include "text.h"
 
 #include <new>
 
 namespace {
-
-enum { MsgNotAddedToGroup = 43, MsgNotAddedToStartUp = 46 };
 
 const char kMakerGroup[] = "Velmor Applications";
 const char kStartUpGroup[] = "StartUp";
@@ -30,7 +29,7 @@ void MakerGroup(HWND owner, const char* commandLine) {
     if (!group)
         return;
     if (!AddProductItem(*group, commandLine))
-        ShowMessageText(owner, MsgNotAddedToGroup, kMakerGroup);
+        ShowMessageText(owner, IDS_NOT_ADDED_TO_GROUP, kMakerGroup);
     for (const char* item : kOldMakerItems)
         group->DeleteItem(item);
     group->ShowGroup(4);
@@ -44,7 +43,7 @@ void StartUpGroup(HWND owner, const char* commandLine) {
     if (!group)
         return;
     if (!AddProductItem(*group, commandLine))
-        ShowMessage(owner, MsgNotAddedToStartUp);
+        ShowMessage(owner, IDS_NOT_ADDED_TO_STARTUP);
     for (const char* item : kOldStartUpItems)
         group->DeleteItem(item);
     group->ShowGroup(6);

@@ -9,11 +9,8 @@
 
 namespace {
 
-enum { EditControl = 103, PromptLine = 105, MessageTextControl = 100 };
-enum { MsgAbortConfirm = 3, MsgDestination = 6 };
-
 bool IsDestination(const DialogState& state) {
-    return IsPrompt(state) && state.messageId == MsgDestination;
+    return IsPrompt(state) && state.messageId == IDS_ENTER_DESTINATION_DIR;
 }
 
 // The answer of a key as a button, or `fallback`.
@@ -45,7 +42,7 @@ unsigned Hash(const char* text) {
 } // namespace
 
 bool IsPrompt(const DialogState& state) {
-    return state.HasText(EditControl);
+    return state.HasText(IDC_DIRECTORY_EDIT);
 }
 
 bool IsQuestion(const DialogState& state) {
@@ -53,9 +50,9 @@ bool IsQuestion(const DialogState& state) {
 }
 
 const char* DialogName(const DialogState& state) {
-    if (state.templateId == DlgWelcome)
+    if (state.templateId == IDD_WELCOME)
         return "the welcome dialog";
-    if (state.templateId == DlgOptions)
+    if (state.templateId == IDD_OPTIONS)
         return "the options dialog";
     if (IsDestination(state))
         return "the destination prompt";
@@ -65,25 +62,25 @@ const char* DialogName(const DialogState& state) {
 }
 
 void DescribeDialog(const DialogState& state, int result, char* out, size_t size) {
-    const bool welcome = state.templateId == DlgWelcome;
+    const bool welcome = state.templateId == IDD_WELCOME;
     const char* button = result == 1   ? (welcome ? "Continue" : "OK")
                          : result == 2 ? (welcome ? "Exit Setup" : "Cancel")
                                        : "not shown";
     char text[DialogState::TextSize + 64];
     if (welcome) {
         std::snprintf(out, size, "welcome => %s", button);
-    } else if (state.templateId == DlgOptions) {
+    } else if (state.templateId == IDD_OPTIONS) {
         char flags[8] = "";
         for (int i = 0; i < 7; ++i)
             flags[i] = state.Check(kOptionBoxes[i].control) == 1 ? '1' : '0';
-        std::snprintf(out, size, "options %s \"%s\" => %s", flags,
-                      state.Text(1010 /* the directory */), button);
+        std::snprintf(out, size, "options %s \"%s\" => %s", flags, state.Text(IDC_DIRECTORY_TEXT),
+                      button);
     } else if (IsPrompt(state)) {
-        OneLine(state.Text(PromptLine), text, sizeof text);
+        OneLine(state.Text(IDC_PROMPT_LINE), text, sizeof text);
         std::snprintf(out, size, "prompt %d \"%s\" \"%s\" => %s", state.messageId, text,
-                      state.Text(EditControl), button);
+                      state.Text(IDC_DIRECTORY_EDIT), button);
     } else {
-        OneLine(state.Text(MessageTextControl), text, sizeof text);
+        OneLine(state.Text(IDC_MESSAGE_TEXT), text, sizeof text);
         std::snprintf(out, size, "%s %d \"%s\" => %s", IsQuestion(state) ? "question" : "message",
                       state.messageId, text, button);
     }
@@ -94,8 +91,8 @@ DialogAnswers::DialogAnswers(const AnswerFile* answers) : answers_(answers) {}
 int DialogAnswers::Decide(DialogState& state) const {
     if (stopping_) {
         if (IsQuestion(state))
-            return state.messageId == MsgAbortConfirm ? 1 : 2;
-        return state.templateId == DlgWelcome || state.templateId == DlgOptions || IsPrompt(state)
+            return state.messageId == IDS_ABORT_CONFIRM ? 1 : 2;
+        return state.templateId == IDD_WELCOME || state.templateId == IDD_OPTIONS || IsPrompt(state)
                    ? 2
                    : 1;
     }
@@ -103,9 +100,9 @@ int DialogAnswers::Decide(DialogState& state) const {
         return answers_ ? answers_->Get(section, key) : nullptr;
     };
     int proposed = state.defaultButton ? state.defaultButton : 1;
-    if (state.templateId == DlgWelcome)
+    if (state.templateId == IDD_WELCOME)
         return Button(get("Welcome", "Result"), proposed);
-    if (state.templateId == DlgOptions) {
+    if (state.templateId == IDD_OPTIONS) {
         for (const OptionBox& box : kOptionBoxes)
             if (const char* flag = get("Options", box.name))
                 state.SetCheck(box.control, flag[0] == '1');
@@ -116,7 +113,7 @@ int DialogAnswers::Decide(DialogState& state) const {
                             : state.argument[0]  ? get("Source", state.argument)
                                                  : get("Source", "Directory");
         if (typed)
-            state.SetText(EditControl, typed);
+            state.SetText(IDC_DIRECTORY_EDIT, typed);
         // Only the destination prompt may be cancelled from an answer file.
         return IsDestination(state) ? Button(get("Destination", "Result"), 1) : 1;
     }
@@ -173,9 +170,9 @@ void RecordAnswer(AnswerFile* record, const DialogState& state, int result, bool
     if (!record || (result != 1 && result != 2))
         return;
     const char* button = result == 1 ? "1" : "2";
-    if (state.templateId == DlgWelcome) {
+    if (state.templateId == IDD_WELCOME) {
         record->Set("Welcome", "Result", button);
-    } else if (state.templateId == DlgOptions) {
+    } else if (state.templateId == IDD_OPTIONS) {
         for (const OptionBox& box : kOptionBoxes)
             record->Set("Options", box.name, state.Check(box.control) == 1 ? "1" : "0");
         record->Set("Options", "Result", button);
@@ -184,13 +181,13 @@ void RecordAnswer(AnswerFile* record, const DialogState& state, int result, bool
         // one chosen before.
         if (inOptions && result != 1)
             return;
-        record->Set("Destination", "Directory", state.Text(EditControl));
+        record->Set("Destination", "Directory", state.Text(IDC_DIRECTORY_EDIT));
         if (!inOptions)
             record->Set("Destination", "Result", button);
     } else if (IsPrompt(state)) {
         if (result == 1)
             record->Set("Source", state.argument[0] ? state.argument : "Directory",
-                        state.Text(EditControl));
+                        state.Text(IDC_DIRECTORY_EDIT));
     } else if (IsQuestion(state)) {
         char key[16];
         std::snprintf(key, sizeof key, "%d", state.messageId);

@@ -1,5 +1,7 @@
 #include "dialog_template.h"
 
+#include "text.h"
+
 #include <cstring>
 
 namespace {
@@ -134,9 +136,7 @@ bool DialogTemplate::Parse(const BYTE* data, size_t size) {
             return false;
         if (atom >= 0)
             std::strcpy(c.className, AtomClass(atom));
-        for (char* p = c.className; *p; ++p)
-            if (*p >= 'a' && *p <= 'z')
-                *p = char(*p - 'a' + 'A');
+        UpperCase(c.className);
         for (unsigned skip = 0; skip < extra; skip += 2) { // creation data, unused here
             unsigned ignoredWord;
             if (!r.Word(&ignoredWord))

@@ -11,12 +11,23 @@ struct SymbolicEntry {
     int base;
 };
 const SymbolicEntry kSymbolic[] = {
-    {MsgWindowTitle, 8},   {MsgAbortConfirm, 3},       {MsgInstallFilesError, 9},
-    {MsgFileNotFound, 10}, {MsgInstallTerminated, 12}, {MsgSourceReadRetry, 13},
-    {MsgInsertDisk, 30},   {MsgDirectoryNotFound, 16}, {MsgEnterSourceDir, 14},
-    {MsgBrowseTitle, 56},  {MsgCopyFailed, 11},        {DlgMessage, 105},
-    {DlgQuestion, 104},    {DlgDirectoryPrompt, 109},  {DlgDirectoryPrompt2, 110},
-    {DlgProgress, 106},    {DlgBrowse, 114},
+    {MsgWindowTitle, IDS_WINDOW_TITLE},
+    {MsgAbortConfirm, IDS_ABORT_CONFIRM},
+    {MsgInstallFilesError, IDS_INSTALL_FILES_ERROR},
+    {MsgFileNotFound, IDS_FILE_NOT_FOUND},
+    {MsgInstallTerminated, IDS_INSTALL_TERMINATED},
+    {MsgSourceReadRetry, IDS_SOURCE_READ_RETRY},
+    {MsgInsertDisk, IDS_INSERT_DISK},
+    {MsgDirectoryNotFound, IDS_DIRECTORY_NOT_FOUND},
+    {MsgEnterSourceDir, IDS_ENTER_SOURCE_DIR},
+    {MsgBrowseTitle, IDS_BROWSE_TITLE},
+    {MsgCopyFailed, IDS_COPY_FAILED},
+    {DlgMessage, IDD_MESSAGE},
+    {DlgQuestion, IDD_QUESTION},
+    {DlgDirectoryPrompt, IDD_DIRECTORY_PROMPT},
+    {DlgDirectoryPrompt2, IDD_DIRECTORY_PROMPT2},
+    {DlgProgress, IDD_PROGRESS},
+    {DlgBrowse, IDD_BROWSE},
 };
 } // namespace
 
@@ -46,9 +57,9 @@ int MapResourceId(int id) {
     if (g_language != LanguageEnglish)
         return id;
     if (id >= 100 && id <= 200)
-        return id + 200;
+        return id + ENGLISH_DIALOGS;
     if (id < 100)
-        return id + 1000;
+        return id + ENGLISH_TEXTS;
     return id;
 }
 

@@ -2,11 +2,14 @@
 // resources of that language; the module whose resources are loaded.
 #pragma once
 
+#include "resource_ids.h" // the resource ids it maps
+
 #include "platform/win32.h"
 
 enum : int { LanguageBulgarian = 10000, LanguageEnglish = 10001 };
 
-// Symbolic dialog ids; the message ones are in engine_ui.h.
+// Symbolic dialog ids, each for the IDD_ template of the same name; the
+// message ones are in engine_ui.h.
 enum SymbolicDialog : int {
     DlgMessage = 20001,
     DlgQuestion = 20002,
@@ -15,9 +18,6 @@ enum SymbolicDialog : int {
     DlgProgress = 20005,
     DlgBrowse = 20006,
 };
-
-// Resources that exist in English only and are loaded by their own ids.
-enum : int { DlgWelcome = 132, DlgOptions = 311, IconSetup = 102 };
 
 int LanguageCode();
 void SetLanguageCode(int language);

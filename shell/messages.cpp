@@ -59,7 +59,7 @@ int RunMessageDialog(HWND owner, int dialog) {
         char text[RequestTextSize];
         MessageText(text, sizeof text, messageRequest.messageId, messageRequest.text,
                     messageRequest.second);
-        state.SetText(100, text);
+        state.SetText(IDC_MESSAGE_TEXT, text);
     }
     int result = frontEnd->RunDialog(owner, state, nullptr);
     frontEnd->AfterDialog(owner);

@@ -12,7 +12,6 @@ PromptRequest promptRequest = {};
 
 namespace {
 
-enum { EditControl = 103, BrowseButton = 110, LineControl = 105, SecondLineControl = 106 };
 enum { EditLimit = 254 };
 
 // "&Browse..." starts from the text the prompt opened with (or the last
@@ -20,12 +19,12 @@ enum { EditLimit = 254 };
 class PromptCommands : public DialogCommands {
   public:
     int OnCommand(int control, DialogState& state, HWND dialog) override {
-        if (control != BrowseButton)
+        if (control != IDC_BROWSE_BUTTON)
             return 0;
         if (FrontEnd()->BrowseForDirectory(dialog, promptRequest.editText) != 1)
             return 0;
-        state.SetText(EditControl, promptRequest.editText);
-        return EditControl;
+        state.SetText(IDC_DIRECTORY_EDIT, promptRequest.editText);
+        return IDC_DIRECTORY_EDIT;
     }
 };
 
@@ -37,20 +36,20 @@ int RunPrompt(HWND owner, char* buffer, unsigned size) {
         bool twoLines = promptRequest.secondMessageId != 0;
         state.templateId = MapResourceId(twoLines ? DlgDirectoryPrompt2 : DlgDirectoryPrompt);
         state.messageId = MapSymbolicId(promptRequest.messageId);
-        state.focus = EditControl;
+        state.focus = IDC_DIRECTORY_EDIT;
         CopyText(state.argument, sizeof state.argument, promptRequest.argument);
         char line[256];
         MessageText(line, sizeof line, promptRequest.messageId, promptRequest.argument, "");
-        state.SetText(LineControl, line);
+        state.SetText(IDC_PROMPT_LINE, line);
         if (twoLines) {
             LoadMessage(promptRequest.secondMessageId, line, sizeof line);
-            state.SetText(SecondLineControl, line);
+            state.SetText(IDC_PROMPT_SECOND_LINE, line);
         }
-        state.SetText(EditControl, promptRequest.editText);
+        state.SetText(IDC_DIRECTORY_EDIT, promptRequest.editText);
         PromptCommands commands;
         result = frontEnd->RunDialog(owner, state, &commands);
         if (result == 1 || result == 2)
-            CopyText(promptRequest.editText, EditLimit + 1, state.Text(EditControl));
+            CopyText(promptRequest.editText, EditLimit + 1, state.Text(IDC_DIRECTORY_EDIT));
     }
     if (size > 0)
         CopyText(buffer, size, promptRequest.editText);
@@ -125,33 +124,32 @@ ResultCode AskDestinationDirectory(HWND owner, bool mayAbort) {
     CopyText(saved, sizeof saved, DestinationDir);
     if (!ProposeProgramDir(DestinationDir, 1))
         DestinationDir[0] = 0;
-    for (char* p = DestinationDir; *p; ++p)
-        if (*p >= 'a' && *p <= 'z')
-            *p = char(*p - 'a' + 'A');
+    UpperCase(DestinationDir);
     AppendBackslash(DestinationDir, sizeof DestinationDir);
     for (;;) {
-        if (PromptDirectory(owner, 6, 7, DestinationDir, sizeof DestinationDir) != 1) {
+        if (PromptDirectory(owner, IDS_ENTER_DESTINATION_DIR, IDS_OVERWRITE_WARNING, DestinationDir,
+                            sizeof DestinationDir) != 1) {
             if (!mayAbort) {
                 CopyText(DestinationDir, sizeof DestinationDir, saved);
                 return Abort;
             }
-            if (ConfirmAbort(owner, 3, 2))
+            if (ConfirmAbort(owner, IDS_ABORT_CONFIRM, 2))
                 return Abort;
             continue;
         }
         TidyDirectory(DestinationDir);
         bool exists;
         if (!ValidDirectoryName(DestinationDir, &exists)) {
-            ShowMessage(owner, 21);
+            ShowMessage(owner, IDS_INVALID_DIRECTORY_NAME);
             continue;
         }
         if (exists)
             return Ok;
-        if (AskMessageText(owner, 22, DestinationDir, 1) != 1)
+        if (AskMessageText(owner, IDS_ASK_CREATE_DIRECTORY, DestinationDir, 1) != 1)
             continue;
         SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         if (CreateDirectoryPath(DestinationDir, &security))
             return Ok;
-        ShowMessage(owner, 23);
+        ShowMessage(owner, IDS_CANNOT_CREATE_DIRECTORY);
     }
 }

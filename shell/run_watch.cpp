@@ -20,8 +20,6 @@ const ExitCodeMeaning kExitCodes[7] = {
 
 namespace {
 
-enum { MsgAbortConfirm = 3 };
-
 // Messages that tell why a run cannot go on; the one shown last is what
 // an abort is put down to.
 bool IsErrorMessage(int id) {
@@ -34,7 +32,7 @@ bool IsErrorMessage(int id) {
 
 // A cancel that the abort question follows: the cancellable dialogs'.
 bool CanBeCancelled(const DialogState& state) {
-    return state.templateId == DlgWelcome || state.templateId == DlgOptions || IsPrompt(state);
+    return state.templateId == IDD_WELCOME || state.templateId == IDD_OPTIONS || IsPrompt(state);
 }
 
 } // namespace
@@ -42,7 +40,7 @@ bool CanBeCancelled(const DialogState& state) {
 RunWatch::RunWatch(DialogFrontEnd* shown, AnswerFile* record) : shown_(shown), record_(record) {}
 
 int RunWatch::RunDialog(HWND owner, DialogState& state, DialogCommands* commands) {
-    bool options = state.templateId == DlgOptions;
+    bool options = state.templateId == IDD_OPTIONS;
     optionsOpen_ += options;
     int result = shown_->RunDialog(owner, state, commands);
     optionsOpen_ -= options;
@@ -54,7 +52,7 @@ int RunWatch::RunDialog(HWND owner, DialogState& state, DialogCommands* commands
     RecordAnswer(record_, state, button, !options && optionsOpen_ > 0);
     if (CanBeCancelled(state) && button == 2 && !(IsPrompt(state) && optionsOpen_ > 0))
         cancelling_ = DialogName(state);
-    if (IsQuestion(state) && state.messageId == MsgAbortConfirm) {
+    if (IsQuestion(state) && state.messageId == IDS_ABORT_CONFIRM) {
         if (button == 1 && cancelling_)
             cancelledIn_ = cancelling_;
         cancelling_ = nullptr;
@@ -64,7 +62,7 @@ int RunWatch::RunDialog(HWND owner, DialogState& state, DialogCommands* commands
         (!IsQuestion(state) || button != 1)) {
         // On one line: a line break becomes a blank, unless one follows.
         size_t n = 0;
-        for (const char* c = state.Text(100); *c && n + 1 < sizeof error_; ++c) {
+        for (const char* c = state.Text(IDC_MESSAGE_TEXT); *c && n + 1 < sizeof error_; ++c) {
             bool lineEnd = *c == '\n' || *c == '\r';
             if (!lineEnd)
                 error_[n++] = *c;

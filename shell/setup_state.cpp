@@ -1,20 +1,19 @@
 #include "setup_state.h"
 
+#include "resource_ids.h"
 #include "text.h"
-
-#include <cstring>
 
 SetupOptionFlags SetupOptions = {};
 char DestinationDir[MAX_PATH] = "";
 
 const OptionBox kOptionBoxes[7] = {
-    {1005, &SetupOptionFlags::KeyboardBds, "KeyboardBds"},
-    {1006, &SetupOptionFlags::KeyboardPhonetic, "KeyboardPhonetic"},
-    {1007, &SetupOptionFlags::LanguageDriver, "LanguageDriver"},
-    {1008, &SetupOptionFlags::DosFilter, "DosFilter"},
-    {1012, &SetupOptionFlags::SystemFonts, "SystemFonts"},
-    {1013, &SetupOptionFlags::DunorU, "DunorU"},
-    {1014, &SetupOptionFlags::ArvelU, "ArvelU"},
+    {IDC_KEYBOARD_BDS, &SetupOptionFlags::KeyboardBds, "KeyboardBds"},
+    {IDC_KEYBOARD_PHONETIC, &SetupOptionFlags::KeyboardPhonetic, "KeyboardPhonetic"},
+    {IDC_LANGUAGE_DRIVER, &SetupOptionFlags::LanguageDriver, "LanguageDriver"},
+    {IDC_DOS_FILTER, &SetupOptionFlags::DosFilter, "DosFilter"},
+    {IDC_SYSTEM_FONTS, &SetupOptionFlags::SystemFonts, "SystemFonts"},
+    {IDC_DUNORU, &SetupOptionFlags::DunorU, "DunorU"},
+    {IDC_ARVELU, &SetupOptionFlags::ArvelU, "ArvelU"},
 };
 
 namespace {
@@ -30,11 +29,11 @@ int ProposeProgramDir(char* output, int fallback) {
         return g_hook(output, fallback);
     if (!fallback)
         return 0;
-    UINT n = GetWindowsDirectoryA(output, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        output[0] = 0;
-    AppendBackslash(output, MAX_PATH);
-    size_t used = std::strlen(output);
-    CopyText(output + used, MAX_PATH - used, "VELMOR");
+    char windows[MAX_PATH];
+    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+    if (n == 0 || n >= sizeof windows)
+        windows[0] = 0;
+    AppendBackslash(windows, sizeof windows);
+    JoinPath(output, MAX_PATH, windows, "VELMOR");
     return 1;
 }

@@ -18,11 +18,11 @@ class IgnoreCommands : public DialogCommands {
 class OptionsCommands : public DialogCommands {
   public:
     int OnCommand(int control, DialogState& state, HWND dialog) override {
-        if (control != ChangeButton || AskDestinationDirectory(dialog, false) != Ok)
+        if (control != IDC_CHANGE_DIRECTORY || AskDestinationDirectory(dialog, false) != Ok)
             return 0;
         AppendBackslash(DestinationDir, sizeof DestinationDir);
-        state.SetText(DirectoryText, DestinationDir);
-        return DirectoryText;
+        state.SetText(IDC_DIRECTORY_TEXT, DestinationDir);
+        return IDC_DIRECTORY_TEXT;
     }
 };
 
@@ -33,13 +33,13 @@ ResultCode ShowWelcome(HWND owner) {
         int result = -1;
         if (DialogFrontEnd* frontEnd = FrontEnd()) {
             DialogState state;
-            state.templateId = DlgWelcome;
+            state.templateId = IDD_WELCOME;
             IgnoreCommands commands;
             result = frontEnd->RunDialog(owner, state, &commands);
         }
         if (result != 2)
             return Ok;
-        if (ConfirmAbort(owner, 3, 2))
+        if (ConfirmAbort(owner, IDS_ABORT_CONFIRM, 2))
             return Abort;
     }
 }
@@ -52,11 +52,11 @@ ResultCode ShowOptions(HWND owner) {
         if (!frontEnd)
             return Ok; // as a dialog that ended without a cancel
         DialogState state;
-        state.templateId = DlgOptions;
-        state.SetCheck(UnitedStatesBox, true);
+        state.templateId = IDD_OPTIONS;
+        state.SetCheck(IDC_UNITED_STATES, true);
         for (const OptionBox& box : kOptionBoxes)
             state.SetCheck(box.control, SetupOptions.*box.flag != 0);
-        state.SetText(DirectoryText, DestinationDir);
+        state.SetText(IDC_DIRECTORY_TEXT, DestinationDir);
         OptionsCommands commands;
         int result = frontEnd->RunDialog(owner, state, &commands);
         // The dialog ends with the whole command; its low word is the button.
@@ -66,7 +66,7 @@ ResultCode ShowOptions(HWND owner) {
                 SetupOptions.*box.flag = state.Check(box.control) == 1 ? 1 : 0;
         if (result != 2)
             return Ok;
-        if (ConfirmAbort(owner, 3, 2))
+        if (ConfirmAbort(owner, IDS_ABORT_CONFIRM, 2))
             return Abort;
     }
 }

@@ -5,8 +5,6 @@
 
 #include "platform/win32.h"
 
-enum { UnitedStatesBox = 1004, ChangeButton = 1009, DirectoryText = 1010 };
-
 // 0 to go on, 2 when the user left and confirmed the abort. A welcome
 // dialog that cannot be created lets the installation go on.
 ResultCode ShowWelcome(HWND owner);

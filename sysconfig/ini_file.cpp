@@ -288,19 +288,9 @@ bool IniFile::Exists() const {
         return false;
     char directory[MAX_PATH];
     char path[MAX_PATH];
-    WIN32_FIND_DATAA data;
     UINT length = GetWindowsDirectoryA(directory, 256);
     if (length > 0 && length < 256 && AppendBackslash(directory, MAX_PATH) &&
-        JoinPath(path, MAX_PATH, directory, name_)) {
-        HANDLE find = FindFirstFileA(path, &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            FindClose(find);
-            return true;
-        }
-    }
-    HANDLE find = FindFirstFileA(name_, &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(find);
-    return true;
+        JoinPath(path, MAX_PATH, directory, name_) && PathExists(path))
+        return true;
+    return PathExists(name_);
 }

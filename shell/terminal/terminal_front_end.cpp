@@ -29,7 +29,6 @@ bool TakeInterrupt() {
 }
 
 const DWORD Visible = 0x10000000, Disabled = 0x08000000;
-enum { MsgAbortConfirm = 3 };
 
 int Kind(const TemplateControl& c) {
     return int(c.style & 0xF);
@@ -78,9 +77,9 @@ std::string OneLine(const std::string& text) {
     return out;
 }
 
-// The main text of a dialog: the message (100) or the prompt's first line (105).
+// The main text of a dialog: the message or the prompt's first line.
 std::string MainText(const DialogTemplate& t, const DialogState& state) {
-    for (int id : {100, 105, 257, 1010})
+    for (int id : {IDC_MESSAGE_TEXT, IDC_PROMPT_LINE, IDC_WELCOME_TEXT, IDC_DIRECTORY_TEXT})
         if (const TemplateControl* c = t.Find(unsigned(id)))
             return TextOf(*c, state);
     return "";
@@ -105,7 +104,7 @@ bool IsEscape(const std::string& line) {
 }
 
 bool IsAbortQuestion(const DialogState& state) {
-    return IsQuestion(state) && state.messageId == MsgAbortConfirm;
+    return IsQuestion(state) && state.messageId == IDS_ABORT_CONFIRM;
 }
 
 } // namespace
@@ -291,7 +290,7 @@ int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
             if (IsEscape(line))
                 return 2;
             if (!line.empty())
-                state.SetText(103, line.c_str());
+                state.SetText(IDC_DIRECTORY_EDIT, line.c_str());
         }
         out_ << "  Key (Enter: *, Esc: Cancel): ";
         if (!ReadLine(&line))
@@ -333,9 +332,9 @@ int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
 void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& state, int result) {
     std::string line = "[" + Utf8(t.caption) + "] " + Utf8(OneLine(MainText(t, state))) + " => " +
                        ButtonName(t, result);
-    if (state.HasText(103))
-        line += std::string(" \"") + state.Text(103) + "\"";
-    if (state.templateId == DlgOptions) {
+    if (state.HasText(IDC_DIRECTORY_EDIT))
+        line += std::string(" \"") + state.Text(IDC_DIRECTORY_EDIT) + "\"";
+    if (state.templateId == IDD_OPTIONS) {
         line += " (";
         for (const OptionBox& box : kOptionBoxes)
             line += state.Check(box.control) == 1 ? "1" : "0";

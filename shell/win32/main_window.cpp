@@ -90,7 +90,7 @@ ResultCode RunMainWindow(InstallEngine* installer, bool shown) {
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_BYTEALIGNWINDOW;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = ModuleInstance();
-    windowClass.hIcon = LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IconSetup));
+    windowClass.hIcon = LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDI_SETUP));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     windowClass.lpszClassName = kClassName;

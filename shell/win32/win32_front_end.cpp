@@ -124,14 +124,23 @@ INT_PTR CALLBACK OptionsDialogProc(HWND d, UINT m, WPARAM w, LPARAM l) {
     return FALSE;
 }
 
-void CenterDialog(HWND dialog) {
+namespace {
+
+// The centring of CenterDialog, `lower` pixels further down.
+void PlaceOnDesktop(HWND dialog, int lower) {
     RECT desktop, box;
     GetWindowRect(GetDesktopWindow(), &desktop);
     GetWindowRect(dialog, &box);
     int w = box.right - box.left, h = box.bottom - box.top;
     MoveWindow(dialog, (desktop.right - desktop.left - w) / 2,
-               (desktop.bottom - desktop.top - h) / 2, w, h, TRUE);
+               (desktop.bottom - desktop.top - h) / 2 + lower, w, h, TRUE);
     SetFocus(dialog);
+}
+
+} // namespace
+
+void CenterDialog(HWND dialog) {
+    PlaceOnDesktop(dialog, 0);
 }
 
 void MakeDefaultButton(HWND dialog, int button) {
@@ -144,9 +153,9 @@ void MakeDefaultButton(HWND dialog, int button) {
 
 int Win32FrontEnd::RunDialog(HWND owner, DialogState& state, DialogCommands* commands) {
     DLGPROC procedure = MessageDialogProc;
-    if (state.templateId == DlgWelcome)
+    if (state.templateId == IDD_WELCOME)
         procedure = WelcomeDialogProc;
-    else if (state.templateId == DlgOptions)
+    else if (state.templateId == IDD_OPTIONS)
         procedure = OptionsDialogProc;
     else if (state.focus)
         procedure = DirectoryPromptProc;
@@ -169,9 +178,9 @@ UINT_PTR CALLBACK BrowseHookProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE;
     // The old-style dialog ends with success when its hook posts IDABORT
     // with lParam 1; the file name it wants is a dummy.
-    SetDlgItemTextA(dialog, 1152, "file");
+    SetDlgItemTextA(dialog, IDC_BROWSE_FILE_NAME, "file");
     PostMessageA(dialog, WM_COMMAND, IDABORT, 1);
-    GetDlgItemTextA(dialog, 1088, g_browseResult, sizeof g_browseResult);
+    GetDlgItemTextA(dialog, IDC_BROWSE_CURRENT_DIR, g_browseResult, sizeof g_browseResult);
     return TRUE;
 }
 
@@ -198,16 +207,9 @@ int Win32FrontEnd::BrowseForDirectory(HWND owner, char* buffer) {
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: {
-        RECT desktop, box;
-        GetWindowRect(GetDesktopWindow(), &desktop);
-        GetWindowRect(dialog, &box);
-        int w = box.right - box.left, h = box.bottom - box.top;
-        MoveWindow(dialog, (desktop.right - desktop.left - w) / 2,
-                   (desktop.bottom - desktop.top - h) / 2 + 150, w, h, TRUE);
-        SetFocus(dialog);
+    case WM_INITDIALOG:
+        PlaceOnDesktop(dialog, 150); // below the middle of the screen
         return FALSE;
-    }
     case WM_DRAWITEM:
         DrawProgressBar(dialog, progressState.shownPercent);
         return FALSE;
@@ -223,7 +225,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 void DrawProgressBar(HWND window, int percent) {
-    HWND bar = GetDlgItem(window, 102);
+    HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
     if (!bar)
         return;
     RECT r;
@@ -267,7 +269,8 @@ bool Win32FrontEnd::UpdateProgress(HWND window, int percent) {
     // The window's own input and its controls' (a click lands on the
     // button, not on the window); nothing else of the queue is touched.
     MSG message;
-    for (HWND target : {window, GetDlgItem(window, IDCANCEL), GetDlgItem(window, 102)}) {
+    for (HWND target :
+         {window, GetDlgItem(window, IDCANCEL), GetDlgItem(window, IDC_PROGRESS_BAR)}) {
         while (target && PeekMessageA(&message, target, 0, 0, PM_REMOVE)) {
             if (!IsDialogMessageA(window, &message)) {
                 TranslateMessage(&message);

@@ -437,7 +437,7 @@ TEST_F(Opening, WithoutTheScriptResourceMessageFiveAndAbort) {
 
 TEST_F(Opening, WithoutTheSystemFontsNoExtensionIsChosen) {
     Reply options;
-    options.checks = {{1012, false}};
+    options.checks = {{IDC_SYSTEM_FONTS, false}};
     Answer(options);
     ASSERT_EQ(installer.Initialize(), Ok);
     EXPECT_EQ(SetupOptions.SystemFonts, 0u);

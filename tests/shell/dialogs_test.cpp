@@ -46,7 +46,7 @@ struct Dialogs : ::testing::Test {
     }
     static Reply Press(int button) { return Reply{button}; }
     static Reply Type(const std::string& text, int button = 1) {
-        return Reply{button, {{103, text}}};
+        return Reply{button, {{IDC_DIRECTORY_EDIT, text}}};
     }
 };
 
@@ -73,51 +73,52 @@ TEST_F(Dialogs, MessagesAreComposedOnlyWithTextsAndNeverPastTheirBuffer) {
     ui.replies = {Press(1), Press(1), Press(1), Press(1), Press(1), Press(1)};
     ShowMessage(owner, MsgFileNotFound);
     EXPECT_EQ(ui.log.back(), "305: The file %s could not be found!") << "no text: as it stands";
-    ShowMessageText(owner, 12, "extra");
+    ShowMessageText(owner, IDS_INSTALL_TERMINATED, "extra");
     EXPECT_EQ(ui.log.back(), "305: Installation will be terminated!");
-    ShowMessageTexts(owner, 11, "", "second");
+    ShowMessageTexts(owner, IDS_COPY_FAILED, "", "second");
     EXPECT_EQ(ui.log.back(), "305: Can't copy the file %s to the directory:\n %s")
         << "a second text counts only after a first";
-    ShowMessageText(owner, 11, "a.txt");
+    ShowMessageText(owner, IDS_COPY_FAILED, "a.txt");
     EXPECT_EQ(ui.log.back(), "305: Can't copy the file a.txt to the directory:\n ")
         << "a missing text is empty";
-    ShowMessageText(owner, 10, "%s%n%d%%.txt");
+    ShowMessageText(owner, IDS_FILE_NOT_FOUND, "%s%n%d%%.txt");
     EXPECT_EQ(ui.log.back(), "305: The file %s%n%d%%.txt could not be found!")
         << "the user's text is never a format";
-    ShowMessageTexts(owner, 11, std::string(300, 'a').c_str(), std::string(300, 'b').c_str());
+    ShowMessageTexts(owner, IDS_COPY_FAILED, std::string(300, 'a').c_str(),
+                     std::string(300, 'b').c_str());
     std::string cut = "Can't copy the file " + std::string(235, 'a');
     EXPECT_EQ(ui.log.back(), "305: " + cut);
     EXPECT_EQ(messageRequest.text[0], 0) << "texts emptied afterwards";
-    EXPECT_EQ(messageRequest.messageId, 11) << "the id stays";
+    EXPECT_EQ(messageRequest.messageId, IDS_COPY_FAILED) << "the id stays";
 
     std::string path = "C:\\" + std::string(251, 'D');
     ui.replies = {Press(2)};
-    EXPECT_EQ(AskMessageText(owner, 22, path.c_str(), 1), 2);
-    std::string asked = ui.shown.back().Text(100);
+    EXPECT_EQ(AskMessageText(owner, IDS_ASK_CREATE_DIRECTORY, path.c_str(), 1), 2);
+    std::string asked = ui.shown.back().Text(IDC_MESSAGE_TEXT);
     EXPECT_EQ(asked.size(), 255u);
     EXPECT_EQ(asked, std::string("Do you want to create the directory:" + path).substr(0, 255));
 }
 
 TEST_F(Dialogs, QuestionsPreselectTheirDefaultAndForgetItAfterwards) {
     ui.replies = {Press(1), Press(2), Press(2)};
-    EXPECT_EQ(AskMessage(owner, 57, 0), 1);
+    EXPECT_EQ(AskMessage(owner, IDS_RESTART_NOW, 0), 1);
     EXPECT_EQ(ui.shown.back().templateId, 304);
     EXPECT_EQ(ui.shown.back().defaultButton, 1) << "0 means the first button";
-    EXPECT_EQ(ui.shown.back().messageId, 57);
+    EXPECT_EQ(ui.shown.back().messageId, IDS_RESTART_NOW);
     EXPECT_EQ(AskMessage(owner, MsgAbortConfirm, 2), 2);
     EXPECT_EQ(ui.shown.back().defaultButton, 2);
-    EXPECT_EQ(ui.shown.back().messageId, 3);
+    EXPECT_EQ(ui.shown.back().messageId, IDS_ABORT_CONFIRM);
     EXPECT_EQ(messageRequest.defaultButton, 0);
-    ShowMessage(owner, 15);
+    ShowMessage(owner, IDS_INSTALL_SUCCESSFUL);
     EXPECT_EQ(ui.shown.back().defaultButton, 0) << "a message keeps its template's default";
-    EXPECT_EQ(AskMessage(owner, 3, 2), -1) << "a question that cannot be created";
+    EXPECT_EQ(AskMessage(owner, IDS_ABORT_CONFIRM, 2), -1) << "a question that cannot be created";
 
     SetLanguageCode(LanguageBulgarian);
     ui.replies = {Press(1)};
     ShowMessage(owner, MsgWindowTitle);
     EXPECT_EQ(ui.shown.back().templateId, 105);
-    EXPECT_STRNE(ui.shown.back().Text(100), "Brivanta 98 Setup");
-    EXPECT_NE(ui.shown.back().Text(100)[0], 0);
+    EXPECT_STRNE(ui.shown.back().Text(IDC_MESSAGE_TEXT), "Brivanta 98 Setup");
+    EXPECT_NE(ui.shown.back().Text(IDC_MESSAGE_TEXT)[0], 0);
 }
 
 TEST_F(Dialogs, CancelledWelcomeComesBackUntilTheAbortIsConfirmed) {
@@ -125,10 +126,10 @@ TEST_F(Dialogs, CancelledWelcomeComesBackUntilTheAbortIsConfirmed) {
     ui.replies = {Press(2), Press(2), Press(1)};
     EXPECT_EQ(ShowWelcome(owner), Ok);
     ASSERT_EQ(ui.log.size(), 3u);
-    EXPECT_EQ(ui.shown[0].templateId, 132);
+    EXPECT_EQ(ui.shown[0].templateId, IDD_WELCOME);
     EXPECT_EQ(ui.log[1], "304: Are you sure you want to abort the installation?");
     EXPECT_EQ(ui.shown[1].defaultButton, 2);
-    EXPECT_EQ(ui.shown[2].templateId, 132);
+    EXPECT_EQ(ui.shown[2].templateId, IDD_WELCOME);
 
     ui.replies = {Press(2), Press(1)};
     EXPECT_EQ(ShowWelcome(owner), Abort);
@@ -136,25 +137,27 @@ TEST_F(Dialogs, CancelledWelcomeComesBackUntilTheAbortIsConfirmed) {
     EXPECT_EQ(ShowWelcome(owner), Abort);
     ui.replies = {};
     EXPECT_EQ(ShowWelcome(owner), Ok) << "a welcome that cannot be shown lets the run go on";
-    ui.replies = {Reply{1, {}, {}, {1009, 57}}};
+    ui.replies = {Reply{1, {}, {}, {IDC_CHANGE_DIRECTORY, 57}}};
     EXPECT_EQ(ShowWelcome(owner), Ok) << "other commands do nothing";
 }
 
 TEST_F(Dialogs, OptionsFollowTheCheckBoxesAndKeepThemAcrossACancel) {
     std::strcpy(DestinationDir, "C:\\VELMOR\\BRIVANTA");
     SetupOptions.DunorU = 0;
-    ui.replies = {Reply{2, {}, {{1005, false}}}, Press(2), Reply{1, {}, {{1013, false}}}};
+    ui.replies = {Reply{2, {}, {{IDC_KEYBOARD_BDS, false}}}, Press(2),
+                  Reply{1, {}, {{IDC_DUNORU, false}}}};
     EXPECT_EQ(ShowOptions(owner), Ok);
     ASSERT_EQ(ui.shown.size(), 3u);
     const DialogState& first = ui.shown[0];
-    EXPECT_EQ(first.templateId, 311);
-    for (int box : {1004, 1005, 1006, 1007, 1008, 1012, 1013, 1014})
+    EXPECT_EQ(first.templateId, IDD_OPTIONS);
+    for (int box : {IDC_UNITED_STATES, IDC_KEYBOARD_BDS, IDC_KEYBOARD_PHONETIC, IDC_LANGUAGE_DRIVER,
+                    IDC_DOS_FILTER, IDC_SYSTEM_FONTS, IDC_DUNORU, IDC_ARVELU})
         EXPECT_EQ(first.Check(box), 1) << "every option starts chosen: " << box;
-    EXPECT_STREQ(first.Text(1010), "C:\\VELMOR\\BRIVANTA");
+    EXPECT_STREQ(first.Text(IDC_DIRECTORY_TEXT), "C:\\VELMOR\\BRIVANTA");
     const DialogState& again = ui.shown[2];
-    EXPECT_EQ(again.Check(1005), 0) << "as the user left it";
-    EXPECT_EQ(again.Check(1006), 1);
-    EXPECT_STREQ(again.Text(1010), "C:\\VELMOR\\BRIVANTA");
+    EXPECT_EQ(again.Check(IDC_KEYBOARD_BDS), 0) << "as the user left it";
+    EXPECT_EQ(again.Check(IDC_KEYBOARD_PHONETIC), 1);
+    EXPECT_STREQ(again.Text(IDC_DIRECTORY_TEXT), "C:\\VELMOR\\BRIVANTA");
     EXPECT_EQ(SetupOptions.KeyboardBds, 0u);
     EXPECT_EQ(SetupOptions.DunorU, 0u);
     EXPECT_EQ(SetupOptions.KeyboardPhonetic + SetupOptions.LanguageDriver + SetupOptions.DosFilter +
@@ -175,16 +178,19 @@ TEST_F(Dialogs, ChangeInTheOptionsProposesTheDefaultAgainAndCancelKeepsTheDirect
     g_proposal = scratch.Path("velmor");
     std::strcpy(DestinationDir, "C:\\CHOSEN");
     // Change, type TOOLS and accept; then Change again and cancel; then OK.
-    ui.replies = {Reply{1, {}, {}, {1009, 1009}}, Type(tools), Press(2)};
+    ui.replies = {Reply{1, {}, {}, {IDC_CHANGE_DIRECTORY, IDC_CHANGE_DIRECTORY}}, Type(tools),
+                  Press(2)};
     EXPECT_EQ(ShowOptions(owner), Ok);
     ASSERT_EQ(ui.shown.size(), 3u);
     std::string upper = g_proposal;
     for (char& c : upper)
         c = char(std::toupper(c));
-    EXPECT_STREQ(ui.shown[1].Text(103), (upper + "\\").c_str()) << "the default, not C:\\CHOSEN";
-    EXPECT_STREQ(ui.shown[1].Text(106),
+    EXPECT_STREQ(ui.shown[1].Text(IDC_DIRECTORY_EDIT), (upper + "\\").c_str())
+        << "the default, not C:\\CHOSEN";
+    EXPECT_STREQ(ui.shown[1].Text(IDC_PROMPT_SECOND_LINE),
                  "If this directory contains any Brivanta files, they will be overwritten.");
-    EXPECT_STREQ(ui.shown[2].Text(103), (upper + "\\").c_str()) << "again from the default";
+    EXPECT_STREQ(ui.shown[2].Text(IDC_DIRECTORY_EDIT), (upper + "\\").c_str())
+        << "again from the default";
     EXPECT_EQ(DestinationDir, tools + "\\") << "the cancelled prompt restored it";
 }
 
@@ -212,7 +218,7 @@ TEST_F(Destination, TypedDirectoriesAreTidiedAndExistingOnesAccepted) {
         EXPECT_EQ(ui.log.size(), 1u) << "no question for an existing name";
         EXPECT_EQ(DestinationDir, c.second);
         EXPECT_EQ(ui.shown[0].templateId, 310);
-        EXPECT_STREQ(ui.shown[0].Text(105), "Enter Brivanta destination directory.");
+        EXPECT_STREQ(ui.shown[0].Text(IDC_PROMPT_LINE), "Enter Brivanta destination directory.");
         ui.log.clear();
         ui.shown.clear();
     }
@@ -227,7 +233,8 @@ TEST_F(Destination, MissingLevelsAreCreatedAfterTheQuestion) {
     ASSERT_EQ(ui.log.size(), 4u);
     EXPECT_EQ(ui.log[1], "304: Do you want to create the directory:" + c + "?");
     EXPECT_EQ(ui.shown[1].defaultButton, 1);
-    EXPECT_STREQ(ui.shown[2].Text(103), c.c_str()) << "the prompt shows the text as typed";
+    EXPECT_STREQ(ui.shown[2].Text(IDC_DIRECTORY_EDIT), c.c_str())
+        << "the prompt shows the text as typed";
     EXPECT_TRUE(Scratch::Exists(scratch.Path("A\\B")));
     EXPECT_TRUE(Scratch::Exists(c));
     EXPECT_EQ(DestinationDir, c);
@@ -248,7 +255,7 @@ TEST_F(Destination, CancelAsksToAbortAndKeepsWhatWasTyped) {
     ui.replies = {Type("C:\\HALF", 2), Press(2), Press(2), Press(1)};
     EXPECT_EQ(AskDestinationDirectory(owner, true), Abort);
     ASSERT_EQ(ui.shown.size(), 4u);
-    EXPECT_STREQ(ui.shown[2].Text(103), "C:\\HALF");
+    EXPECT_STREQ(ui.shown[2].Text(IDC_DIRECTORY_EDIT), "C:\\HALF");
     ui.replies = {Press(2)}; // confirmation cannot be shown
     EXPECT_EQ(AskDestinationDirectory(owner, true), Abort);
 }
@@ -268,7 +275,7 @@ TEST_F(Dialogs, PromptsShowTheirLinesAndHandBackTheTextCut) {
     EXPECT_EQ(PromptDisk(owner, MsgInsertDisk, "~Disk 2", buffer, sizeof buffer), 2);
     EXPECT_STREQ(buffer, "D:\\DISK2") << "handed back on Cancel too";
     EXPECT_EQ(ui.log.back(), "309: Put the Disk 2 in the drive (or type new directory).");
-    EXPECT_EQ(ui.shown.back().focus, 103);
+    EXPECT_EQ(ui.shown.back().focus, IDC_DIRECTORY_EDIT);
     EXPECT_STREQ(ui.shown.back().argument, "Disk 2");
     EXPECT_EQ(promptRequest.argument[0], 0);
 
@@ -278,17 +285,18 @@ TEST_F(Dialogs, PromptsShowTheirLinesAndHandBackTheTextCut) {
     EXPECT_EQ(ui.log.back(), "309: Enter source directory.");
     char small[6] = "A:\\";
     ui.replies = {Type("C:\\LONGER")};
-    EXPECT_EQ(PromptDirectory(owner, 14, 0, small, sizeof small), 1);
+    EXPECT_EQ(PromptDirectory(owner, IDS_ENTER_SOURCE_DIR, 0, small, sizeof small), 1);
     EXPECT_STREQ(small, "C:\\LO");
 
     // Browse starts from the opening text, not what was typed, and fills the edit.
     ui.browse = {"C:\\PICKED"};
-    ui.replies = {Reply{1, {{103, "typed"}}, {}, {110}}};
+    ui.replies = {Reply{1, {{IDC_DIRECTORY_EDIT, "typed"}}, {}, {IDC_BROWSE_BUTTON}}};
     std::strcpy(buffer, "C:\\START\\");
-    EXPECT_EQ(PromptDirectory(owner, 14, 0, buffer, sizeof buffer), 1);
+    EXPECT_EQ(PromptDirectory(owner, IDS_ENTER_SOURCE_DIR, 0, buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "C:\\PICKED\\");
-    ui.replies = {Reply{1, {{103, "typed"}}, {}, {110}}}; // browser cancelled
-    EXPECT_EQ(PromptDirectory(owner, 14, 0, buffer, sizeof buffer), 1);
+    ui.replies = {
+        Reply{1, {{IDC_DIRECTORY_EDIT, "typed"}}, {}, {IDC_BROWSE_BUTTON}}}; // browser cancelled
+    EXPECT_EQ(PromptDirectory(owner, IDS_ENTER_SOURCE_DIR, 0, buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "typed");
 }
 

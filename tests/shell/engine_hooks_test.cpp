@@ -103,11 +103,11 @@ TEST_F(EngineHooks, SiblingDiskFoldersAreTakenAndOthersPromptedFor) {
         auto run = FreshRun(scratch.Path(first));
         ScriptedFrontEnd& u = run->ui;
         TestEngine& e = run->engine;
-        u.replies = {Reply{1, {{103, scratch.Path("S\\DISK2")}}}};
+        u.replies = {Reply{1, {{IDC_DIRECTORY_EDIT, scratch.Path("S\\DISK2")}}}};
         EXPECT_EQ(e.Run(), Ok) << first;
         ASSERT_EQ(u.log.size(), 1u) << first;
         EXPECT_EQ(u.log[0], "309: Put the Disk 2 in the drive (or type new directory).");
-        EXPECT_STREQ(u.shown[0].Text(103), "A:\\");
+        EXPECT_STREQ(u.shown[0].Text(IDC_DIRECTORY_EDIT), "A:\\");
     }
 }
 
@@ -117,15 +117,17 @@ TEST_F(EngineHooks, AMissingSourceIsReportedWithTheProgressHiddenThenPromptedFor
     ASSERT_TRUE(Scratch::WriteFile(scratch.Path("OTHER\\c.txt"), "C2"));
     // The message, a folder that does not exist (message 16), Cancel then
     // "&Cancel" in the question, and at last the right folder.
-    ui.replies = {Reply{1}, Reply{1, {{103, scratch.Path("NONE")}}}, Reply{1}, Reply{2},
-                  Reply{2}, Reply{1, {{103, scratch.Path("OTHER")}}}};
+    ui.replies = {Reply{1}, Reply{1, {{IDC_DIRECTORY_EDIT, scratch.Path("NONE")}}},
+                  Reply{1}, Reply{2},
+                  Reply{2}, Reply{1, {{IDC_DIRECTORY_EDIT, scratch.Path("OTHER")}}}};
     EXPECT_EQ(engine.Run(), Ok);
     ASSERT_EQ(ui.log.size(), 6u);
     EXPECT_EQ(ui.log[0], "305: The file c.txt could not be found!");
     EXPECT_EQ(ui.log[2], "305: The directory can't be found!");
     EXPECT_EQ(ui.log[4], "304: Are you sure you want to abort the installation?");
     EXPECT_EQ(ui.shown[4].defaultButton, 2);
-    EXPECT_EQ(ui.shown[5].Text(103), scratch.Path("NONE") + "\\") << "the text typed last";
+    EXPECT_EQ(ui.shown[5].Text(IDC_DIRECTORY_EDIT), scratch.Path("NONE") + "\\")
+        << "the text typed last";
     EXPECT_EQ(Scratch::ReadFile(Dest("c.txt")), "C2");
     EXPECT_EQ(ui.progressLog, (std::vector<std::string>{"open 306", "hide", "show", "close"}));
 }
@@ -203,7 +205,8 @@ TEST_F(EngineHooks, AProgressWindowThatCannotOpenOrACancelStopsTheRun) {
 TEST_F(EngineHooks, ADestinationThatCannotBeCreatedIsReported) {
     std::string path = scratch.Path("NEW\\SUB");
     Fail(hostwin::FaultOp::MakeDir, 1, "SUB");
-    ui.replies = {Reply{1, {{103, path}}}, Reply{1}, Reply{1}, Reply{1, {{103, path}}}, Reply{1}};
+    ui.replies = {Reply{1, {{IDC_DIRECTORY_EDIT, path}}}, Reply{1}, Reply{1},
+                  Reply{1, {{IDC_DIRECTORY_EDIT, path}}}, Reply{1}};
     EXPECT_EQ(AskDestinationDirectory(nullptr, true), Ok);
     ASSERT_EQ(ui.log.size(), 5u) << ::testing::PrintToString(ui.log);
     EXPECT_EQ(ui.log[2], "305: The specified directory can't be created!");

@@ -5,6 +5,7 @@
 // checks before anything changes, the record and the log.
 #include "answer_file.h"
 #include "dialog_template.h"
+#include "engine_ui.h"
 #include "language.h"
 #include "messages.h"
 #include "progress.h"
@@ -94,7 +95,7 @@ TEST_F(Terminal, DialogsArePrintedFromTheirTemplatesAndAnsweredByKeys) {
               std::string::npos);
     EXPECT_NE(shown.find("  DO NOT INSTALL THIS SOFTWARE UNDER WINDOWS NT!\n"), std::string::npos);
     EXPECT_NE(shown.find("<Continue>(c)*  <Exit Setup>(x)"), std::string::npos) << shown;
-    EXPECT_EQ(AskMessage(nullptr, 57, 1), 2)
+    EXPECT_EQ(AskMessage(nullptr, IDS_RESTART_NOW, 1), 2)
         << "x is no choice; then the input ends: a confirmed cancel, so no restart";
     EXPECT_NE(out.str().find("(no such choice)"), std::string::npos);
     EXPECT_NE(out.str().find("  You must restart your computer before new settings will take "
@@ -125,7 +126,7 @@ TEST_F(Terminal, DialogsArePrintedFromTheirTemplatesAndAnsweredByKeys) {
 // Each key a dialog prints is its own and presses what it names; every line
 // fits the terminal, and the tallest dialog fits 24 lines with its prompt.
 TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
-    for (int templateId : {int(DlgWelcome), int(DlgOptions), 304, 305, 309, 310}) {
+    for (int templateId : {int(IDD_WELCOME), int(IDD_OPTIONS), 304, 305, 309, 310}) {
         SCOPED_TRACE(templateId);
         DialogTemplate t;
         ASSERT_TRUE(t.Load(ModuleInstance(), templateId));
@@ -143,7 +144,7 @@ TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
             state.templateId = templateId;
             state.SetCheck(int(t.controls[i].id), true);
             if (prompt)
-                state.SetText(103, "C:\\");
+                state.SetText(IDC_DIRECTORY_EDIT, "C:\\");
             int result = front.RunDialog(nullptr, state, nullptr);
             if (std::string(t.controls[i].className) == "BUTTON" &&
                 (t.controls[i].style & 0xF) == 3)
@@ -157,8 +158,9 @@ TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
             TerminalFrontEnd front(none, shown, nullptr, false, columns);
             DialogState state;
             state.templateId = templateId;
-            state.SetText(100, "Are you sure you want to abort the installation? It cannot be "
-                               "undone, and nothing of it is kept.");
+            state.SetText(IDC_MESSAGE_TEXT,
+                          "Are you sure you want to abort the installation? It cannot be "
+                          "undone, and nothing of it is kept.");
             front.RunDialog(nullptr, state, nullptr);
             std::vector<std::string> lines = Lines(shown.str());
             for (const std::string& line : lines)
@@ -172,7 +174,7 @@ TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
     std::istringstream cancel("n\n");
     TerminalFrontEnd front(cancel, out, nullptr, false, 80);
     DialogState state;
-    state.templateId = DlgOptions;
+    state.templateId = IDD_OPTIONS;
     EXPECT_EQ(front.RunDialog(nullptr, state, nullptr), 2);
     EXPECT_NE(out.str().find("<Change...>(c)  <OK>(o)*  <Cancel>(n)"), std::string::npos)
         << out.str();
@@ -202,7 +204,8 @@ TEST_F(Terminal, EscCtrlCAndTheEndOfTheInputCancelForGood) {
         ResultCode welcome = ShowWelcome(nullptr);
         if (c.transcript.empty()) {
             EXPECT_EQ(welcome, Ok);
-            EXPECT_EQ(AskMessage(nullptr, 3, 2), 2) << "Esc in a question: its second button";
+            EXPECT_EQ(AskMessage(nullptr, IDS_ABORT_CONFIRM, 2), 2)
+                << "Esc in a question: its second button";
             continue;
         }
         EXPECT_EQ(welcome, Abort) << out.str();
@@ -221,8 +224,8 @@ TEST_F(Terminal, UnattendedAnswersArePrintedOneLineEach) {
     TerminalFrontEnd t(in, out, &answers, false);
     SetFrontEnd(&t);
     char buffer[256] = "A:\\";
-    EXPECT_EQ(PromptDirectory(nullptr, 10009, 0, buffer, sizeof buffer), 1);
-    ShowMessageText(nullptr, 10, "a.txt");
+    EXPECT_EQ(PromptDirectory(nullptr, MsgEnterSourceDir, 0, buffer, sizeof buffer), 1);
+    ShowMessageText(nullptr, IDS_FILE_NOT_FOUND, "a.txt");
     EXPECT_EQ(ShowOptions(nullptr), Abort) << "Result=2, confirmed";
     EXPECT_EQ(Lines(out.str()),
               (std::vector<std::string>{
@@ -239,11 +242,12 @@ TEST_F(Terminal, AnswersThatRepeatADialogForeverEndTheRun) {
     char buffer[256];
     for (int i = 1; i < DialogAnswers::RepeatLimit; ++i) {
         std::strcpy(buffer, "A:\\");
-        EXPECT_EQ(PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer), 1);
-        ShowMessage(nullptr, 16);
+        EXPECT_EQ(PromptDirectory(nullptr, IDS_ENTER_SOURCE_DIR, 0, buffer, sizeof buffer), 1);
+        ShowMessage(nullptr, IDS_DIRECTORY_NOT_FOUND);
     }
     EXPECT_EQ(t.Answers().LoopDialog(), nullptr);
-    EXPECT_EQ(PromptDirectory(nullptr, 14, 0, buffer, sizeof buffer), 2) << "stopped: Cancel";
+    EXPECT_EQ(PromptDirectory(nullptr, IDS_ENTER_SOURCE_DIR, 0, buffer, sizeof buffer), 2)
+        << "stopped: Cancel";
     EXPECT_STREQ(t.Answers().LoopDialog(), "prompt 14 \"Enter source directory.\" \"A:\\\" => OK");
     EXPECT_NE(out.str().find("(the answers repeat this dialog without end: the run stops)"),
               std::string::npos);
@@ -254,7 +258,7 @@ TEST_F(Terminal, ProgressIsABarRedrawnInPlaceAndCtrlCIsItsCancel) {
     in.str("\n"); // Enter in the abort question: its default, OK
     TerminalFrontEnd t(in, out, nullptr, true, 40);
     SetFrontEnd(&t);
-    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, 10002));
+    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, MsgAbortConfirm));
     EXPECT_EQ(UpdateProgress(3), 1);
     EXPECT_EQ(UpdateProgress(8), 1);
     std::string bar = out.str().substr(out.str().find('\r'));

@@ -98,16 +98,16 @@ TEST_F(RealDialogs, MessageAndQuestionShowTheirTextAndAnswerWithTheButton) {
     {
         Robot robot({{"Brivanta Installation",
                       [&](HWND d) {
-                          seen = Text(d, 100);
+                          seen = Text(d, IDC_MESSAGE_TEXT);
                           Press(d, IDOK);
                       }},
                      {"Brivanta Installation", [&](HWND d) {
-                          second = Text(d, 100);
-                          defaultStyle = GetWindowLongA(GetDlgItem(d, 2), GWL_STYLE) & 0xF;
-                          Press(d, 2);
+                          second = Text(d, IDC_MESSAGE_TEXT);
+                          defaultStyle = GetWindowLongA(GetDlgItem(d, IDCANCEL), GWL_STYLE) & 0xF;
+                          Press(d, IDCANCEL);
                       }}});
-        ShowMessageTexts(nullptr, 11, "a.txt", "C:\\DEST\\");
-        EXPECT_EQ(AskMessage(nullptr, 3, 2), 2);
+        ShowMessageTexts(nullptr, IDS_COPY_FAILED, "a.txt", "C:\\DEST\\");
+        EXPECT_EQ(AskMessage(nullptr, IDS_ABORT_CONFIRM, 2), 2);
     }
     EXPECT_EQ(seen, "Can't copy the file a.txt to the directory:\n C:\\DEST\\");
     EXPECT_EQ(second, "Are you sure you want to abort the installation?");
@@ -118,13 +118,13 @@ TEST_F(RealDialogs, TheDiskPromptHandsBackWhatWasTyped) {
     std::string line, start;
     {
         Robot robot({{"Brivanta Installation", [&](HWND d) {
-                          line = Text(d, 105);
-                          start = Text(d, 103);
-                          SetDlgItemTextA(d, 103, "C:\\NEW");
+                          line = Text(d, IDC_PROMPT_LINE);
+                          start = Text(d, IDC_DIRECTORY_EDIT);
+                          SetDlgItemTextA(d, IDC_DIRECTORY_EDIT, "C:\\NEW");
                           Press(d, IDOK);
                       }}});
         char buffer[256] = "A:\\";
-        EXPECT_EQ(PromptDisk(nullptr, 10007, "~Disk 2", buffer, sizeof buffer), 1);
+        EXPECT_EQ(PromptDisk(nullptr, MsgInsertDisk, "~Disk 2", buffer, sizeof buffer), 1);
         EXPECT_STREQ(buffer, "C:\\NEW");
     }
     EXPECT_EQ(line, "Put the Disk 2 in the drive (or type new directory).");
@@ -136,16 +136,19 @@ TEST_F(RealDialogs, WelcomeAndOptionsWithTheAbortConfirmation) {
     int checked = 0;
     std::strcpy(DestinationDir, "C:\\VELMOR\\BRIVANTA");
     {
-        Robot robot({{"Brivanta 98 Setup", [](HWND d) { Press(d, 2); }},     // E&xit Setup
-                     {"Brivanta Installation", [](HWND d) { Press(d, 2); }}, // the welcome again
-                     {"Brivanta 98 Setup", [](HWND d) { Press(d, 1); }},
-                     {"Setup Options", [&](HWND d) {
-                          directory = Text(d, 1010);
-                          for (int box : {1004, 1005, 1006, 1007, 1008, 1012, 1013, 1014})
-                              checked += IsDlgButtonChecked(d, box) == BST_CHECKED;
-                          CheckDlgButton(d, 1013, BST_UNCHECKED);
-                          Press(d, 1);
-                      }}});
+        Robot robot(
+            {{"Brivanta 98 Setup", [](HWND d) { Press(d, IDCANCEL); }},     // E&xit Setup
+             {"Brivanta Installation", [](HWND d) { Press(d, IDCANCEL); }}, // the welcome again
+             {"Brivanta 98 Setup", [](HWND d) { Press(d, IDOK); }},
+             {"Setup Options", [&](HWND d) {
+                  directory = Text(d, IDC_DIRECTORY_TEXT);
+                  for (int box : {IDC_UNITED_STATES, IDC_KEYBOARD_BDS, IDC_KEYBOARD_PHONETIC,
+                                  IDC_LANGUAGE_DRIVER, IDC_DOS_FILTER, IDC_SYSTEM_FONTS, IDC_DUNORU,
+                                  IDC_ARVELU})
+                      checked += IsDlgButtonChecked(d, box) == BST_CHECKED;
+                  CheckDlgButton(d, IDC_DUNORU, BST_UNCHECKED);
+                  Press(d, IDOK);
+              }}});
         EXPECT_EQ(ShowWelcome(nullptr), Ok);
         EXPECT_EQ(ShowOptions(nullptr), Ok);
     }
@@ -176,7 +179,7 @@ TEST_F(RealDialogs, WelcomeAndOptionsEndOnTheLowWordOfTheCommand) {
     {
         Robot robot({{"Setup Options",
                       [&](HWND d) {
-                          CheckDlgButton(d, 1013, BST_UNCHECKED);
+                          CheckDlgButton(d, IDC_DUNORU, BST_UNCHECKED);
                           okWithNotification(d);
                       }},
                      {"Brivanta Installation", confirm}});
@@ -193,15 +196,15 @@ TEST_F(RealDialogs, ChangeInTheOptionsAsksForTheDirectoryAndShowsIt) {
     std::strcpy(DestinationDir, "C:\\BEFORE");
     std::string proposal, shown;
     {
-        Robot robot({{"Setup Options", [](HWND d) { Press(d, 1009); }},
+        Robot robot({{"Setup Options", [](HWND d) { Press(d, IDC_CHANGE_DIRECTORY); }},
                      {"Brivanta Installation",
                       [&](HWND d) {
-                          proposal = Text(d, 103);
-                          SetDlgItemTextA(d, 103, windows);
+                          proposal = Text(d, IDC_DIRECTORY_EDIT);
+                          SetDlgItemTextA(d, IDC_DIRECTORY_EDIT, windows);
                           Press(d, IDOK);
                       }},
                      {"Setup Options", [&](HWND d) {
-                          shown = Text(d, 1010);
+                          shown = Text(d, IDC_DIRECTORY_TEXT);
                           Press(d, IDOK);
                       }}});
         EXPECT_EQ(ShowOptions(nullptr), Ok);
@@ -212,7 +215,7 @@ TEST_F(RealDialogs, ChangeInTheOptionsAsksForTheDirectoryAndShowsIt) {
 }
 
 TEST_F(RealDialogs, ProgressCancelAsksAndStops) {
-    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, 10002));
+    ASSERT_TRUE(OpenProgressWindow(nullptr, 8, MsgAbortConfirm));
     HWND window = progressState.window;
     char caption[64] = "";
     GetWindowTextA(window, caption, sizeof caption);
@@ -222,7 +225,7 @@ TEST_F(RealDialogs, ProgressCancelAsksAndStops) {
     std::string question;
     {
         Robot robot({{"Brivanta Installation", [&](HWND d) {
-                          question = Text(d, 100);
+                          question = Text(d, IDC_MESSAGE_TEXT);
                           Press(d, IDOK);
                       }}});
         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);

@@ -1,5 +1,6 @@
 #include "scripted_front_end.h"
 
+#include "resource_ids.h"
 #include "text.h"
 
 #include <cstring>
@@ -14,7 +15,8 @@ HWND FakeWindow(int n) {
 int ScriptedFrontEnd::RunDialog(HWND, DialogState& state, DialogCommands* commands) {
     shown.push_back(state);
     log.push_back(std::to_string(state.templateId) + ": " +
-                  (state.HasText(100) ? state.Text(100) : state.Text(105)));
+                  (state.HasText(IDC_MESSAGE_TEXT) ? state.Text(IDC_MESSAGE_TEXT)
+                                                   : state.Text(IDC_PROMPT_LINE)));
     if (replies.empty())
         return -1;
     Reply reply = replies.front();
@@ -65,6 +67,7 @@ void ScriptedFrontEnd::ShowProgress(HWND, bool visible) {
 std::string ScriptedFrontEnd::LastText(int templateId) const {
     for (auto it = shown.rbegin(); it != shown.rend(); ++it)
         if (it->templateId == templateId)
-            return it->HasText(100) ? it->Text(100) : it->Text(105);
+            return it->HasText(IDC_MESSAGE_TEXT) ? it->Text(IDC_MESSAGE_TEXT)
+                                                 : it->Text(IDC_PROMPT_LINE);
     return "";
 }

@@ -1,9 +1,11 @@
 // Embeds the resources of an .rc tree into the host build: the string
 // tables, the dialog templates (compiled to the same binary layout windres
 // writes) and the custom resources that name a file. Understands the subset
-// of the resource language our .rc files use: #include "file", STRINGTABLE,
-// "<id> DIALOG" with STYLE, CAPTION, FONT, CONTROL and ICON statements, and
-// "<id> <TYPE> \"file\"". Text bytes are kept as written (code page 1251).
+// of the resource language our .rc files use: #include "file" (each file
+// once), #define NAME value, STRINGTABLE, "<id> DIALOG" with STYLE, CAPTION,
+// FONT, CONTROL and ICON statements, and "<id> <TYPE> \"file\"". An id or a
+// number may be a sum of numbers and names, in parentheses or not. Text
+// bytes are kept as written (code page 1251).
 // Usage: rc-embed SETUP.RC OUTPUT.CPP
 #include "little_endian.h"
 
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +30,8 @@ struct Resource {
 
 std::vector<Resource> g_resources;
 std::map<unsigned, std::string> g_strings;
+std::map<std::string, long> g_defines;
+std::set<std::string> g_included;
 std::string g_error;
 
 const std::map<std::string, uint32_t>& Constants() {
@@ -69,6 +74,8 @@ const std::map<std::string, uint32_t>& Constants() {
         {"CBS_AUTOHSCROLL", 0x40},
         {"CBS_SORT", 0x100},
         {"CBS_HASSTRINGS", 0x200},
+        {"IDOK", 1},
+        {"IDCANCEL", 2},
     };
     return table;
 }
@@ -98,7 +105,7 @@ void WideText(Bytes& b, const std::string& text) {
 }
 
 // A line split into tokens: quoted strings (unescaped, marked by a leading
-// '"'), words, numbers and the punctuation ',' and '|'.
+// '"'), words, numbers and the punctuation ',', '|', '+', '(' and ')'.
 std::vector<std::string> Tokens(const std::string& line) {
     std::vector<std::string> out;
     size_t i = 0;
@@ -128,12 +135,12 @@ std::vector<std::string> Tokens(const std::string& line) {
                 text += line[i];
             }
             out.push_back(text);
-        } else if (c == ',' || c == '|') {
+        } else if (std::strchr(",|+()", c)) {
             out.push_back(std::string(1, c));
             ++i;
         } else {
             size_t start = i;
-            while (i < line.size() && !std::strchr(" \t\r,|\"", line[i]))
+            while (i < line.size() && !std::strchr(" \t\r,|+()\"", line[i]))
                 ++i;
             out.push_back(line.substr(start, i - start));
         }
@@ -184,8 +191,57 @@ bool Style(const std::vector<std::string>& expr, uint32_t* style) {
     return true;
 }
 
+void Fail(const std::string& why) {
+    if (g_error.empty())
+        g_error = why;
+}
+
+long Sum(const std::vector<std::string>& expr, size_t* at);
+
+long Term(const std::vector<std::string>& expr, size_t* at) {
+    if (*at >= expr.size()) {
+        Fail("a number is missing");
+        return 0;
+    }
+    const std::string& t = expr[(*at)++];
+    if (t == "(") {
+        long value = Sum(expr, at);
+        if (*at >= expr.size() || expr[(*at)++] != ")")
+            Fail("a ) is missing");
+        return value;
+    }
+    if (t == "-")
+        return -Term(expr, at);
+    if (IsNumber(t))
+        return std::strtol(t.c_str(), nullptr, 0);
+    auto defined = g_defines.find(t);
+    if (defined != g_defines.end())
+        return defined->second;
+    auto constant = Constants().find(t);
+    if (constant != Constants().end())
+        return long(constant->second);
+    Fail("unknown name " + t);
+    return 0;
+}
+
+long Sum(const std::vector<std::string>& expr, size_t* at) {
+    long value = Term(expr, at);
+    while (*at < expr.size() && (expr[*at] == "+" || expr[*at] == "-")) {
+        bool minus = expr[(*at)++] == "-";
+        long next = Term(expr, at);
+        value = minus ? value - next : value + next;
+    }
+    return value;
+}
+
+// A number, a name or a sum of them, as windres reads ids and coordinates;
+// what it cannot read sets g_error.
 int Number(const std::vector<std::string>& arg) {
-    return arg.size() == 1 && IsNumber(arg[0]) ? std::atoi(arg[0].c_str()) : 0;
+    size_t at = 0;
+    long value = Sum(arg, &at);
+    if (at != arg.size())
+        Fail("cannot read the number " + arg[at]);
+    return int(value);
 }
 
 struct Control {
@@ -260,85 +316,125 @@ bool NextInBlock(const std::vector<std::string>& lines, size_t* n, std::vector<s
     return false;
 }
 
+// "#define NAME value": a name for the ids and numbers that follow.
+bool Define(const std::vector<std::string>& t) {
+    if (t.size() < 3) {
+        Fail("bad #define");
+        return false;
+    }
+    long value = Number(std::vector<std::string>(t.begin() + 2, t.end()));
+    auto old = g_defines.find(t[1]);
+    if (old != g_defines.end() && old->second != value)
+        Fail(t[1] + " defined twice");
+    g_defines[t[1]] = value;
+    return g_error.empty();
+}
+
+bool StringTable(const std::vector<std::string>& lines, size_t* n) {
+    for (std::vector<std::string> s; NextInBlock(lines, n, &s);) {
+        auto args = Arguments(s, 0);
+        if (args.size() != 2 || args[1].size() != 1 || args[1][0][0] != '"') {
+            Fail("bad string line: " + lines[*n]);
+            return false;
+        }
+        g_strings[unsigned(Number(args[0]))] = args[1][0].substr(1);
+    }
+    return g_error.empty();
+}
+
+bool Dialog(unsigned id, const std::vector<std::vector<std::string>>& box,
+            const std::vector<std::string>& lines, size_t* n) {
+    std::vector<int> size;
+    for (const auto& a : box)
+        size.push_back(Number(a));
+    uint32_t style = 0;
+    std::string caption, face;
+    int points = 0;
+    std::vector<Control> controls;
+    for (std::vector<std::string> s; NextInBlock(lines, n, &s);) {
+        auto args = Arguments(s, 1);
+        if (s[0] == "STYLE") {
+            if (!Style(args[0], &style))
+                return false;
+        } else if (s[0] == "CAPTION") {
+            caption = s[1].substr(1);
+            style |= 0x00C00000;
+        } else if (s[0] == "FONT") {
+            points = Number(args[0]);
+            face = args[1][0].substr(1);
+            style |= 0x40;
+        } else if (s[0] == "CONTROL" && args.size() == 8) {
+            Control c{0x50000000,           Number(args[4]),
+                      Number(args[5]),      Number(args[6]),
+                      Number(args[7]),      Number(args[1]),
+                      args[2][0].substr(1), 0,
+                      args[0][0].substr(1), -1};
+            if (!Style(args[3], &c.style))
+                return false;
+            controls.push_back(c);
+        } else if (s[0] == "ICON" && args.size() == 4) {
+            controls.push_back(Control{0x50000003, Number(args[2]), Number(args[3]), 0, 0,
+                                       Number(args[1]), "", 0x82, "", Number(args[0])});
+        } else {
+            Fail("unknown dialog statement: " + lines[*n]);
+        }
+        if (!g_error.empty())
+            return false;
+    }
+    AddDialog(id, style, size, caption, points, face, controls);
+    return g_error.empty();
+}
+
+// "<id> DIALOG ..." or "<id> <TYPE> \"file\"", the id a sum of any length.
+bool Resource(const std::string& dir, const std::vector<std::string>& t,
+              const std::vector<std::string>& lines, size_t* n) {
+    size_t k = 1;
+    while (k < t.size() && t[k] != "DIALOG" && !(k + 1 < t.size() && t[k + 1][0] == '"'))
+        ++k;
+    if (k == t.size()) {
+        Fail("cannot read line: " + lines[*n]);
+        return false;
+    }
+    unsigned id = unsigned(Number(std::vector<std::string>(t.begin(), t.begin() + long(k))));
+    if (!g_error.empty())
+        return false;
+    if (t[k] == "DIALOG")
+        return Dialog(id, Arguments(t, k + 1), lines, n);
+    if (t[k] == "ICON")
+        return true; // the host draws no icons
+    Bytes data;
+    if (!ReadFileBytes(dir + "/" + t[k + 1].substr(1), &data)) {
+        Fail("cannot read " + t[k + 1].substr(1));
+        return false;
+    }
+    g_resources.push_back({t[k], id, data});
+    return true;
+}
+
 bool ParseLines(const std::string& dir, const std::vector<std::string>& lines) {
     for (size_t n = 0; n < lines.size(); ++n) {
         std::vector<std::string> t = Tokens(lines[n]);
         if (t.empty() || t[0].rfind("#pragma", 0) == 0)
             continue;
-        if (t[0] == "#include") {
-            if (t.size() > 1 && t[1][0] == '"' && !ParseFile(dir + "/" + t[1].substr(1)))
-                return false;
-            continue;
-        }
-        if (t[0] == "STRINGTABLE") {
-            for (std::vector<std::string> s; NextInBlock(lines, &n, &s);) {
-                if (s.size() != 3 || !IsNumber(s[0]) || s[2][0] != '"') {
-                    g_error = "bad string line: " + lines[n];
-                    return false;
-                }
-                g_strings[unsigned(std::atoi(s[0].c_str()))] = s[2].substr(1);
-            }
-            continue;
-        }
-        if (t.size() >= 3 && IsNumber(t[0]) && t[2][0] == '"') {
-            if (t[1] == "ICON")
-                continue; // the host draws no icons
-            Bytes data;
-            if (!ReadFileBytes(dir + "/" + t[2].substr(1), &data)) {
-                g_error = "cannot read " + t[2].substr(1);
-                return false;
-            }
-            g_resources.push_back({t[1], unsigned(std::atoi(t[0].c_str())), data});
-            continue;
-        }
-        if (t.size() >= 2 && IsNumber(t[0]) && t[1] == "DIALOG") {
-            unsigned id = unsigned(std::atoi(t[0].c_str()));
-            std::vector<int> box;
-            for (const auto& a : Arguments(t, 2))
-                box.push_back(Number(a));
-            uint32_t style = 0;
-            std::string caption, face;
-            int points = 0;
-            std::vector<Control> controls;
-            for (std::vector<std::string> s; NextInBlock(lines, &n, &s);) {
-                auto args = Arguments(s, 1);
-                if (s[0] == "STYLE") {
-                    if (!Style(args[0], &style))
-                        return false;
-                } else if (s[0] == "CAPTION") {
-                    caption = s[1].substr(1);
-                    style |= 0x00C00000;
-                } else if (s[0] == "FONT") {
-                    points = Number(args[0]);
-                    face = args[1][0].substr(1);
-                    style |= 0x40;
-                } else if (s[0] == "CONTROL" && args.size() == 8) {
-                    Control c{0x50000000,           Number(args[4]),
-                              Number(args[5]),      Number(args[6]),
-                              Number(args[7]),      Number(args[1]),
-                              args[2][0].substr(1), 0,
-                              args[0][0].substr(1), -1};
-                    if (!Style(args[3], &c.style))
-                        return false;
-                    controls.push_back(c);
-                } else if (s[0] == "ICON" && args.size() == 4) {
-                    controls.push_back(Control{0x50000003, Number(args[2]), Number(args[3]), 0, 0,
-                                               Number(args[1]), "", 0x82, "", Number(args[0])});
-                } else {
-                    g_error = "unknown dialog statement: " + lines[n];
-                    return false;
-                }
-            }
-            AddDialog(id, style, box, caption, points, face, controls);
-            continue;
-        }
-        g_error = "cannot read line: " + lines[n];
-        return false;
+        bool read = true;
+        if (t[0] == "#include")
+            read = t.size() < 2 || t[1][0] != '"' || ParseFile(dir + "/" + t[1].substr(1));
+        else if (t[0] == "#define")
+            read = Define(t);
+        else if (t[0] == "STRINGTABLE")
+            read = StringTable(lines, &n);
+        else
+            read = Resource(dir, t, lines, &n);
+        if (!read)
+            return false;
     }
     return true;
 }
 
+// Each file is read once, as if it said #pragma once.
 bool ParseFile(const std::string& path) {
+    if (!g_included.insert(path).second)
+        return true;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         g_error = "cannot open " + path;
