@@ -6,6 +6,7 @@
 #include "plan.h"
 #include "run_log.h"
 #include "run_watch.h"
+#include "setup_state.h"
 #include "terminal_front_end.h"
 
 #include "platform/host.h"
@@ -57,7 +58,7 @@ void Usage(std::ostream& out) {
         out << (i % 4 ? " "
                 : i   ? "\n                  "
                       : "                  ")
-            << kPlanFlagNames[i];
+            << kOptionBoxes[i].name;
     out << "\nexit codes:\n";
     for (const ExitCodeMeaning& row : kExitCodes)
         out << "  " << (row.code < 10 ? " " : "") << row.code << "  " << row.meaning << "\n";
@@ -82,7 +83,7 @@ bool SetOption(PlanOptions* options, const std::string& text) {
     if (value != "0" && value != "1")
         return false;
     for (int i = 0; i < 7; ++i) {
-        if (strcasecmp(name.c_str(), kPlanFlagNames[i]) == 0) {
+        if (strcasecmp(name.c_str(), kOptionBoxes[i].name) == 0) {
             options->flags[i] = value == "1";
             return true;
         }
