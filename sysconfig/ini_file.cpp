@@ -2,6 +2,7 @@
 
 #include "text.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -105,6 +106,21 @@ bool WriteText(HFILE file, const char* text) {
 bool WriteEntry(HFILE file, const char* key, const char* value) {
     return WriteText(file, key) && WriteText(file, "=") && WriteText(file, value) &&
            WriteText(file, "\r\n");
+}
+
+// A temporary file that is the only whole copy of the file it was to replace
+// must outlive the next rewrite, which takes the temporary name again: it
+// moves beside that file as NAME.~1 (or ~2, ... the first free).
+void KeepWholeCopy(const char* tempPath, const char* filePath) {
+    char kept[MAX_PATH];
+    for (unsigned n = 1; n < 1000; ++n) {
+        if (std::snprintf(kept, sizeof kept, "%s.~%u", filePath, n) >= int(sizeof kept))
+            return;
+        if (GetFileAttributesA(kept) == INVALID_FILE_ATTRIBUTES) {
+            MoveFileA(tempPath, kept);
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -277,8 +293,10 @@ bool IniFile::Rewrite(Edit edit, const char* section, const char* key, const cha
     }
     // A copy that fails may have cut the file short: the temporary file is
     // then the only complete copy and stays.
-    if (!CopyFileA(tempPath, filePath, FALSE))
+    if (!CopyFileA(tempPath, filePath, FALSE)) {
+        KeepWholeCopy(tempPath, filePath);
         return false;
+    }
     DeleteFileA(tempPath);
     return true;
 }
