@@ -89,6 +89,11 @@ const std::vector<std::string>& TriggeredFaults();
 void LogFallibleCalls(bool on);
 const std::vector<std::string>& FallibleCalls();
 
+// Stops the process with SIGSTOP at the start of its n-th fallible call (as
+// FallibleCallCount counts them), so that a parent can kill it at exactly
+// that point; 0, or ClearFaults, switches it off.
+void StopAtFallibleCall(unsigned n);
+
 // Called by the platform layer at each fallible call: true when it must fail.
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind = nullptr);
 
