@@ -174,9 +174,15 @@ int main(int argc, char** argv) {
         }
         machine = temporary = pattern;
     }
+    std::string error; // one run per machine, before anything on it changes
+    if (hostwin::MachineLock lock =
+            hostwin::LockMachine(machine.empty() ? "brivanta-demo" : machine, &error);
+        lock != hostwin::MachineLock::Held) {
+        std::cerr << "brivanta-setup: " << error << "\n";
+        return lock == hostwin::MachineLock::InUse ? int(AlreadyRunning) : 1;
+    }
     if (machine.empty() && !PrepareDemoMachine(&machine))
         return 1;
-    std::string error;
     if (!hostwin::MountMachine(machine, &error)) {
         std::cerr << "brivanta-setup: " << error << "\n";
         return 1;

@@ -99,10 +99,10 @@ TEST_F(CopyFixture, ACopyEndedHalfwayLeavesAnExistingTargetAsItWas) {
         ResultCode ChunkCopied(unsigned chunk) override { return chunk == 1 ? Abort : Ok; }
     } ending;
     EXPECT_EQ(ending.CopyFile(Entry("in.bin", "t.bin")), Abort);
-    EXPECT_EQ(Scratch::ReadFile(Target("t.bin")), old);
+    EXPECT_TRUE(Scratch::ReadFile(Target("t.bin")) == old) << "the old file is not whole";
     EXPECT_EQ(TargetNames(), Names{"t.bin"});
     EXPECT_EQ(engine.CopyFile(Entry("in.bin", "t.bin")), Ok);
-    EXPECT_EQ(Scratch::ReadFile(Target("t.bin")), data);
+    EXPECT_TRUE(Scratch::ReadFile(Target("t.bin")) == data) << "the new file is not whole";
     EXPECT_EQ(TargetNames(), Names{"t.bin"});
 }
 
@@ -118,12 +118,12 @@ TEST_F(CopyFixture, AnOldFileLeftWaitingIsPutBackOrRemovedByTheNextCopy) {
         ResultCode ChunkCopied(unsigned) override { return Abort; }
     } ending;
     EXPECT_EQ(ending.CopyFile(Entry("in.bin", "w.bin")), Abort);
-    EXPECT_EQ(Scratch::ReadFile(Target("w.bin")), "the old file");
+    EXPECT_TRUE(Scratch::ReadFile(Target("w.bin")) == "the old file");
     EXPECT_EQ(TargetNames(), Names{"w.bin"});
 
     ASSERT_TRUE(Scratch::WriteFile(waiting, "older still"));
     EXPECT_EQ(engine.CopyFile(Entry("in.bin", "w.bin")), Ok);
-    EXPECT_EQ(Scratch::ReadFile(Target("w.bin")), TestBytes(5000, 5));
+    EXPECT_TRUE(Scratch::ReadFile(Target("w.bin")) == TestBytes(5000, 5));
     EXPECT_EQ(TargetNames(), Names{"w.bin"});
 }
 
@@ -231,7 +231,7 @@ TEST_F(CopyFixture, EveryFailureOfThePlatformGivesItsCodeAndKeepsAnOldTarget) {
                 continue;
             }
             EXPECT_EQ(code, c.expected) << label;
-            EXPECT_EQ(Scratch::ReadFile(Target("f.out")), old) << label;
+            EXPECT_TRUE(Scratch::ReadFile(Target("f.out")) == old) << label;
             EXPECT_TRUE(GetFileAttributesA(Target("f.out").c_str()) & FILE_ATTRIBUTE_READONLY)
                 << label;
             EXPECT_EQ(TargetNames(), Names{"f.out"}) << label;

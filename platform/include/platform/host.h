@@ -22,6 +22,12 @@ namespace hostwin {
 // read fails the mount with its line number and is left as it is.
 bool MountMachine(const std::string& folder, std::string* error = nullptr);
 void UnmountMachine();
+
+// Takes the machine in `folder` (which need not exist yet) for this process
+// until it ends: a second process asking for the same machine gets InUse.
+// On InUse and Failed, *error says why.
+enum class MachineLock { Held, InUse, Failed };
+MachineLock LockMachine(const std::string& folder, std::string* error);
 bool IsMounted();
 const std::string& MachineFolder();
 
