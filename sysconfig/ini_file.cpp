@@ -26,8 +26,9 @@ bool SplitPath(const char* path, char* section, const char** key) {
 }
 
 // Reads a file in pieces of at most LineCapacity - 1 bytes, each ending at a
-// line break, at the end of the file, or where the buffer is full: a longer
-// line comes in several pieces and is carried through whole.
+// line break (CR LF, LF, or a bare CR as some old editors write them), at the
+// end of the file, or where the buffer is full: a longer line comes in
+// several pieces and is carried through whole.
 class LineReader {
   public:
     explicit LineReader(HFILE file) : file_(file) {}
@@ -37,10 +38,17 @@ class LineReader {
         while (n + 1 < capacity) {
             if (pos_ == end_ && !Fill())
                 break;
-            char c = buffer_[pos_++];
-            piece[n++] = c;
+            char c = buffer_[pos_];
+            if (c == '\r' && n > 0 && n + 2 >= capacity)
+                break; // CR LF stays together, in the next piece
+            piece[n++] = buffer_[pos_++];
             if (c == '\n')
                 break;
+            if (c == '\r') {
+                if ((pos_ < end_ || Fill()) && buffer_[pos_] == '\n')
+                    piece[n++] = buffer_[pos_++];
+                break;
+            }
         }
         piece[n] = 0;
         *length = n;
@@ -262,7 +270,7 @@ bool IniFile::Rewrite(Edit edit, const char* section, const char* key, const cha
             headerMatched = false;
         }
         writeOk = writeOk && _lwrite(out, piece, pieceLength) == pieceLength;
-        endsWithBreak = piece[pieceLength - 1] == '\n';
+        endsWithBreak = piece[pieceLength - 1] == '\n' || piece[pieceLength - 1] == '\r';
         lineStart = endsWithBreak;
         if (!endsWithBreak)
             continue;

@@ -320,6 +320,25 @@ TEST(HostProfile, WithoutAFlushTheCachedTextWouldComeBack) {
     EXPECT_EQ(Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI"), "[boot]\r\nchanged=1\r\nb=2\r\n");
 }
 
+// Wherever the Windows directory is, the profile calls, the rewrites and the
+// restart's WININIT.INI all look at the same files in it.
+TEST(HostProfile, FilesWithoutADirectoryAreInTheWindowsDirectoryWhereverItIs) {
+    Scratch s;
+    hostwin::SetWindowsDirectory("C:\\");
+    ASSERT_TRUE(IniFile("wininit.ini").InsertEntry("rename", "NUL", "C:\\OLD.TXT"));
+    EXPECT_TRUE(Scratch::Exists("C:\\WININIT.INI"));
+    char value[32];
+    GetPrivateProfileStringA("rename", "NUL", "", value, sizeof value, "wininit.ini");
+    EXPECT_STREQ(value, "C:\\OLD.TXT");
+    ASSERT_TRUE(WriteProfileStringA("windows", "load", "x.exe"));
+    EXPECT_EQ(Scratch::ReadFile("C:\\WIN.INI"), "[windows]\r\nload=x.exe\r\n");
+    ASSERT_TRUE(Scratch::WriteFile("C:\\OLD.TXT", "old"));
+    EXPECT_EQ(hostwin::RestartMachine().size(), 1u);
+    EXPECT_FALSE(Scratch::Exists("C:\\OLD.TXT"));
+    EXPECT_TRUE(Scratch::Exists("C:\\WININIT.BAK"));
+    hostwin::SetWindowsDirectory("");
+}
+
 TEST(HostSysDB, TheShippedSectionsConfigureAFreshMachine) {
     Scratch s;
     TestScript script("FD", MAKEINTRESOURCEA(1));

@@ -201,6 +201,25 @@ TEST(IniFile, AProfileWriteAfterARewriteKeepsTheRewrite) {
     EXPECT_NE(text.find("b=2\r\n"), std::string::npos) << text;
 }
 
+// Lines that end in a bare CR, as some old editors write them, are lines to
+// the profile calls and to the rewrites, which keep their line ends.
+TEST(IniFile, LinesEndingInABareCarriageReturnAreLines) {
+    Scratch scratch;
+    TestIni file("R");
+    ASSERT_TRUE(file.Write("[boot]\rshell=x\rkeyboard.drv=a.drv\r[other]\rshell=y\r"));
+    char buffer[16];
+    GetPrivateProfileStringA("boot", "keyboard.drv", "", buffer, sizeof buffer,
+                             file.Name().c_str());
+    EXPECT_STREQ(buffer, "a.drv");
+    GetPrivateProfileStringA("other", "shell", "", buffer, sizeof buffer, file.Name().c_str());
+    EXPECT_STREQ(buffer, "y");
+    IniFile ini(file.Name().c_str());
+    ASSERT_TRUE(ini.DisableKey("boot", "shell"));
+    EXPECT_EQ(file.Read(), "[boot]\r*shell=x\rkeyboard.drv=a.drv\r[other]\rshell=y\r");
+    ASSERT_TRUE(ini.InsertEntry("OTHER", "NULL", "n"));
+    EXPECT_EQ(file.Read(), "[boot]\r*shell=x\rkeyboard.drv=a.drv\r[other]\rNULL=n\r\nshell=y\r");
+}
+
 // The temporary file is then the only whole copy: it moves beside the file
 // under a name that no later rewrite takes.
 TEST(IniFile, AFailedCopyBackKeepsTheOriginalAndAWholeCopyPastLaterRewrites) {

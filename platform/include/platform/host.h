@@ -129,8 +129,9 @@ const std::vector<uintptr_t>& ActivatedKeyboardLayouts();
 void ResetWindows();
 
 // What GetWindowsDirectoryA reports (default "C:\WINDOWS"; "" restores it),
-// for a machine installed elsewhere, such as the root of a drive. Nothing
-// else follows it: the profile calls keep using C:\WINDOWS.
+// for a machine installed elsewhere, such as the root of a drive. The
+// profile calls, the restart's WININIT.INI and the program search follow
+// it; the system and temporary directories stay where they are.
 void SetWindowsDirectory(const char* dosPath);
 
 // ---- Program Manager, shell start, restart, version, window texts ----------
@@ -192,12 +193,12 @@ struct RenameStep {
     bool done;          // false: the file or its new place was not there
 };
 // Restarts Windows: carries out the lines of the first [rename] section of
-// C:\WINDOWS\WININIT.INI in file order the way Windows 95/98 does at start-up
-// (blanks around key and value dropped, ";" lines skipped; key NUL in any
-// case deletes the file; any other key receives the file and replaces what
-// was there; relative names are taken in the Windows directory, so a key
-// NULL moves the file to C:\WINDOWS\NULL, as under Wine), then renames
-// WININIT.INI to WININIT.BAK. Answers the lines in order.
+// WININIT.INI in the Windows directory, in file order, the way Windows 95/98
+// does at start-up (blanks around key and value dropped, ";" lines skipped;
+// key NUL in any case deletes the file; any other key receives the file and
+// replaces what was there; relative names are taken in the Windows
+// directory, so a key NULL moves the file to C:\WINDOWS\NULL, as under
+// Wine), then renames WININIT.INI to WININIT.BAK. Answers the lines in order.
 std::vector<RenameStep> RestartMachine();
 
 // GetVersionExA reports Windows NT (platform 2) instead of Windows 98.
