@@ -367,7 +367,7 @@ bool FileEntry::ReplaceTarget() {
         return false;
     DWORD attributes = GetFileAttributesA(target);
     bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    if (readOnly) // or the old file could not be deleted
+    if (readOnly) // a read-only old file could not be deleted
         SetFileAttributesA(target, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     bool oldInPlace = true;
     if (MoveFileA(target, old)) {

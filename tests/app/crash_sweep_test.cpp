@@ -94,21 +94,8 @@ Files AsAfterOneRun(const Files& second, const std::string& earlierExt, const st
     return out;
 }
 
-class CrashSweep : public ::testing::Test {
+class CrashSweep : public SweepTest {
   protected:
-    void SetUp() override {
-        root_ = MakeWorkFolder();
-        fresh_ = root_ / "fresh";
-        machine_ = root_ / "machine";
-        report_ = root_ / "report";
-        MakeEarlierVersion(fresh_);
-        before_ = Snapshot(fresh_);
-    }
-    void TearDown() override {
-        hostwin::UnmountMachine();
-        fs::remove_all(root_);
-    }
-
     // The machine after a clean run that followed the killed one, against
     // the one a run never interrupted leaves.
     void ExpectAsUninterrupted(const Files& second, const std::string& label) {
@@ -125,8 +112,7 @@ class CrashSweep : public ::testing::Test {
             EXPECT_TRUE(second.count(f.first)) << label << ": " << f.first << " is missing";
     }
 
-    fs::path root_, fresh_, machine_, report_;
-    Files before_, uninterrupted_;
+    Files uninterrupted_;
     std::string fontExt_; // of the uninterrupted run
 };
 

@@ -49,21 +49,8 @@ const char* OutcomeName(Outcome o) {
     return names[int(o)];
 }
 
-class FaultSweep : public ::testing::Test {
+class FaultSweep : public SweepTest {
   protected:
-    void SetUp() override {
-        root_ = MakeWorkFolder();
-        fresh_ = root_ / "fresh";
-        machine_ = root_ / "machine";
-        report_ = root_ / "report";
-        MakeEarlierVersion(fresh_);
-        before_ = Snapshot(fresh_);
-    }
-    void TearDown() override {
-        hostwin::UnmountMachine();
-        fs::remove_all(root_);
-    }
-
     // The files, the registry store and the leftovers after a run in which
     // `failed` failed. Leaves the machine mounted.
     void CheckMachine(const std::string& failed, const Files& now, const std::string& label) {
@@ -131,9 +118,8 @@ class FaultSweep : public ::testing::Test {
         return Outcome::Other;
     }
 
-    fs::path root_, fresh_, machine_, report_;
     RunResult cleanRun_;
-    Files before_, cleanFiles_;
+    Files cleanFiles_;
     std::set<std::string> replaced_; // targets that existed: their copies move and delete
 };
 

@@ -335,4 +335,18 @@ Files ExpectSecondRunCompletes(const fs::path& machine, const fs::path& report,
     return Snapshot(machine);
 }
 
+void SweepTest::SetUp() {
+    root_ = MakeWorkFolder();
+    fresh_ = root_ / "fresh";
+    machine_ = root_ / "machine";
+    report_ = root_ / "report";
+    MakeEarlierVersion(fresh_);
+    before_ = Snapshot(fresh_);
+}
+
+void SweepTest::TearDown() {
+    hostwin::UnmountMachine();
+    fs::remove_all(root_);
+}
+
 } // namespace sweep

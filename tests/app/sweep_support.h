@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <string>
@@ -81,5 +82,17 @@ void ExpectOldOrNew(const Files& before, const Files& after, const Files& now,
 // end well (the failure is then reported).
 Files ExpectSecondRunCompletes(const fs::path& machine, const fs::path& report,
                                const std::string& label);
+
+// A sweep's folders: a fresh machine with the earlier version (`fresh_`,
+// its files in `before_`), the machine each run works on, the child's
+// report; all removed at the end.
+class SweepTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    fs::path root_, fresh_, machine_, report_;
+    Files before_;
+};
 
 } // namespace sweep
