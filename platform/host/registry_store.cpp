@@ -35,9 +35,9 @@ bool PlainText(const RegValue& v) {
 std::string Quote(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '\\' || c == '"')
+        if (c == '\\' || c == '"' || c == '\n' || c == '\r')
             out += '\\';
-        out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        out += c == '\n' ? 'n' : c == '\r' ? 'r' : c;
     }
     return out + "\"";
 }
