@@ -308,6 +308,19 @@ int main(int argc, char** argv) {
     // Everything given is checked before the machine is made or reset.
     if (a.source.empty() || !Exists(a.source + "/DISK1"))
         return BadInput("no DISK1 in the source folder '" + a.source + "' (give --source DIR)");
+    // One run per machine, held until the process ends; a plan without a
+    // machine plans on one held in memory, which nobody else can reach.
+    if (!a.plan || !a.machine.empty()) {
+        hostwin::MachineLock lock =
+            hostwin::LockMachine(a.machine.empty() ? "brivanta-demo" : a.machine, &error);
+        if (lock == hostwin::MachineLock::InUse) {
+            std::cerr << "brivanta-setup: " << error << "\n";
+            std::cout << "Another run is already on this machine.\n";
+            return ExitAlreadyRunning;
+        }
+        if (lock != hostwin::MachineLock::Held)
+            return BadInput(error);
+    }
     if (a.plan)
         return Plan(a);
     AnswerFile answers;

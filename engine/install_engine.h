@@ -11,7 +11,7 @@
 
 class InstallEngine {
   public:
-    enum { LabelSize = 32, ChunkSize = 2048, TitleSize = 100 };
+    enum { LabelSize = 32, TitleSize = 100 };
 
     InstallEngine(HINSTANCE instance, ScriptText* script);
     InstallEngine(const InstallEngine&) = delete;
