@@ -6,6 +6,7 @@
 #include "plan.h"
 #include "run_log.h"
 #include "run_watch.h"
+#include "setup_state.h"
 #include "terminal_front_end.h"
 
 #include "platform/host.h"
@@ -48,7 +49,8 @@ void Usage(std::ostream& out) {
            "                  DISK1..DISK3) in DIR: setup runs from A:\\ with disk 1 in\n"
            "                  the floppy drive A:; each disk prompt swaps the disk\n"
            "  --answers FILE  answer the dialogs from FILE (checked first), printing one\n"
-           "                  line per dialog; without a terminal the proposed answers\n"
+           "                  line per dialog; without a terminal and without this,\n"
+           "                  the proposed answers are taken\n"
            "  --record FILE   write the answers the run used to FILE, for --answers\n"
            "  --log FILE      write one line per dialog, file, system change and\n"
            "                  decision to FILE as the run goes\n"
@@ -60,7 +62,7 @@ void Usage(std::ostream& out) {
         out << (i % 4 ? " "
                 : i   ? "\n                  "
                       : "                  ")
-            << kPlanFlagNames[i];
+            << kOptionBoxes[i].name;
     out << "\nexit codes:\n";
     for (const ExitCodeMeaning& row : kExitCodes)
         out << "  " << (row.code < 10 ? " " : "") << row.code << "  " << row.meaning << "\n";
@@ -85,7 +87,7 @@ bool SetOption(PlanOptions* options, const std::string& text) {
     if (value != "0" && value != "1")
         return false;
     for (int i = 0; i < 7; ++i) {
-        if (strcasecmp(name.c_str(), kPlanFlagNames[i]) == 0) {
+        if (strcasecmp(name.c_str(), kOptionBoxes[i].name) == 0) {
             options->flags[i] = value == "1";
             return true;
         }
@@ -322,6 +324,19 @@ int main(int argc, char** argv) {
         return BadInput("--floppies: " + error);
     if (a.floppies.empty() && (a.source.empty() || !Exists(a.source + "/DISK1")))
         return BadInput("no DISK1 in the source folder '" + a.source + "' (give --source DIR)");
+    // One run per machine, held until the process ends; a plan without a
+    // machine plans on one held in memory, which nobody else can reach.
+    if (!a.plan || !a.machine.empty()) {
+        hostwin::MachineLock lock =
+            hostwin::LockMachine(a.machine.empty() ? "brivanta-demo" : a.machine, &error);
+        if (lock == hostwin::MachineLock::InUse) {
+            std::cerr << "brivanta-setup: " << error << "\n";
+            std::cout << "Another run is already on this machine.\n";
+            return ExitAlreadyRunning;
+        }
+        if (lock != hostwin::MachineLock::Held)
+            return BadInput(error);
+    }
     if (a.plan)
         return Plan(a);
     AnswerFile answers;

@@ -9,10 +9,6 @@
 #include "run_log.h"
 #include "sys_db.h"
 
-const char* const kPlanFlagNames[7] = {"KeyboardBds", "KeyboardPhonetic", "LanguageDriver",
-                                       "DosFilter",   "SystemFonts",      "DunorU",
-                                       "ArvelU"};
-
 namespace {
 
 // The state the dialogs and the initialisation would leave: the options as

@@ -6,13 +6,10 @@
 #include <ostream>
 
 struct PlanOptions {
-    // KeyboardBds, KeyboardPhonetic, LanguageDriver, DosFilter, SystemFonts,
-    // DunorU, ArvelU, in this order.
+    // One per check box of the options dialog, in the order of kOptionBoxes,
+    // whose names --option takes.
     bool flags[7] = {true, true, true, true, true, true, true};
 };
-
-// Names of the seven flags as --option takes them.
-extern const char* const kPlanFlagNames[7];
 
 // Prints the plan for the machine mounted now, the setup program running
 // from the module path set; answers the engine's result (0 when the script

@@ -68,7 +68,12 @@ class PathEntry : public ListEntry {
 
 class FileEntry : public ListEntry {
   public:
-    enum { TextSize = 256 };
+    enum { TextSize = 256, ChunkSize = 2048 };
+    // An existing target is never written in place: its new content goes to
+    // a file of this name beside it, and the old file waits under the other
+    // while the new one moves into place. Neither can be an 8.3 name.
+    static const char NewSuffix[];
+    static const char OldSuffix[];
 
     FileEntry(EntryList* list, PathEntry* source, PathEntry* target, const char* sourceName,
               const char* targetName);
@@ -83,13 +88,27 @@ class FileEntry : public ListEntry {
     ResultCode OpenFiles();
     ResultCode CopyChunk();
     ResultCode DeleteFile();
+    // Closes both files; what was written for an existing target is dropped
+    // and the target stays as it was.
     void CloseFiles();
+    // Closes both files and, for an existing target, puts the new content in
+    // its place: 12 when done, 9 when closing failed, 6 when the target
+    // could not be replaced (the old file is then back in place).
+    ResultCode FinishFiles();
+    // Whether the last copy made the target itself, as it did not exist.
+    bool CreatedTarget() const { return createdTarget_; }
 
   private:
+    bool TargetPath(char* path, const char* suffix) const;
+    bool ReplaceTarget();
+    void RestoreWaitingTarget(const char* target);
+
     PathEntry* source_;
     PathEntry* target_;
     char sourceName_[TextSize];
     char targetName_[TextSize];
     HFILE sourceFile_ = HFILE_ERROR;
     HFILE targetFile_ = HFILE_ERROR;
+    bool replacing_ = false; // targetFile_ is the new content of an existing target
+    bool createdTarget_ = false;
 };

@@ -249,7 +249,11 @@ ResultCode InstallEngine::CopyFile(FileEntry* file) {
         if (code != Ok)
             break;
         if ((code = ChunkCopied(chunk)) != Ok) {
-            file->CloseFiles();
+            // "Last chunk written" from the hook ends the file where it is.
+            if (code == EndOfFile)
+                code = file->FinishFiles();
+            else
+                file->CloseFiles();
             break;
         }
     }
@@ -270,32 +274,57 @@ ResultCode InstallEngine::DeleteFiles() {
     return code;
 }
 
+const char FileEntry::NewSuffix[] = ".~new";
+const char FileEntry::OldSuffix[] = ".~old";
+
+bool FileEntry::TargetPath(char* path, const char* suffix) const {
+    if (!JoinPath(path, TextSize, target_->Directory(), targetName_))
+        return false;
+    size_t n = std::strlen(path);
+    return !suffix || JoinPath(path + n, TextSize - n, "", suffix);
+}
+
+// A replacement stopped between its two moves left the old file under its
+// waiting name: it goes back first. Beside a whole target it is stale.
+void FileEntry::RestoreWaitingTarget(const char* target) {
+    char old[TextSize];
+    if (!TargetPath(old, OldSuffix) || GetFileAttributesA(old) == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
+        MoveFileA(old, target);
+    else
+        DeleteFileA(old);
+}
+
 ResultCode FileEntry::OpenFiles() {
-    char target[TextSize], source[TextSize];
-    if (!JoinPath(target, sizeof target, target_->Directory(), targetName_))
+    char target[TextSize], source[TextSize], fresh[TextSize];
+    if (!TargetPath(target, nullptr))
         return CannotCreateTarget;
     if (!JoinPath(source, sizeof source, source_->Directory(), sourceName_))
         return CannotOpenSource;
     if (CompareNoCase(source, target) == 0)
         return EndOfFile; // copying a file onto itself would only empty it
-    DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        // Keep an existing target untouched until its replacement can be read.
+    createdTarget_ = false;
+    RestoreWaitingTarget(target);
+    if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
+        // Keep an existing target untouched until its replacement is whole.
+        if (!TargetPath(fresh, NewSuffix))
+            return CannotCreateTarget;
         sourceFile_ = _lopen(source, OF_READ);
         if (sourceFile_ == HFILE_ERROR)
             return CannotOpenSource;
-        if (attributes & FILE_ATTRIBUTE_READONLY)
-            SetFileAttributesA(target, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
-        targetFile_ = _lcreat(target, 0);
+        targetFile_ = _lcreat(fresh, 0);
         if (targetFile_ == HFILE_ERROR) {
             CloseFiles();
             return CannotCreateTarget;
         }
+        replacing_ = true;
         return Ok;
     }
     targetFile_ = _lcreat(target, 0);
     if (targetFile_ == HFILE_ERROR)
         return CannotCreateTarget;
+    createdTarget_ = true;
     sourceFile_ = _lopen(source, OF_READ);
     if (sourceFile_ == HFILE_ERROR) {
         CloseFiles();
@@ -305,7 +334,7 @@ ResultCode FileEntry::OpenFiles() {
 }
 
 ResultCode FileEntry::CopyChunk() {
-    char buffer[2048];
+    char buffer[ChunkSize];
     UINT got = _lread(sourceFile_, buffer, sizeof buffer);
     if (got == UINT(HFILE_ERROR)) {
         CloseFiles();
@@ -316,14 +345,50 @@ ResultCode FileEntry::CopyChunk() {
         CloseFiles();
         return WriteFailed;
     }
-    if (got < sizeof buffer) {
-        // The last bytes may reach the disk only when the file is closed.
+    return got < sizeof buffer ? FinishFiles() : Ok;
+}
+
+ResultCode FileEntry::FinishFiles() {
+    if (sourceFile_ != HFILE_ERROR)
         _lclose(sourceFile_);
-        HFILE target = targetFile_;
-        sourceFile_ = targetFile_ = HFILE_ERROR;
-        return _lclose(target) == HFILE_ERROR ? WriteFailed : EndOfFile;
+    HFILE target = targetFile_;
+    sourceFile_ = targetFile_ = HFILE_ERROR;
+    // The last bytes may reach the disk only when the file is closed.
+    if (_lclose(target) == HFILE_ERROR) {
+        CloseFiles();
+        return WriteFailed;
     }
-    return Ok;
+    if (!replacing_)
+        return EndOfFile;
+    replacing_ = false;
+    return ReplaceTarget() ? EndOfFile : CannotCreateTarget;
+}
+
+// Windows 95/98 cannot replace a file in one call: the old file is moved
+// aside, the new one into place, and only then is the old one deleted. Any
+// step that fails puts the old file back and drops the new one.
+bool FileEntry::ReplaceTarget() {
+    char target[TextSize], fresh[TextSize], old[TextSize];
+    if (!TargetPath(target, nullptr) || !TargetPath(fresh, NewSuffix) ||
+        !TargetPath(old, OldSuffix))
+        return false;
+    DWORD attributes = GetFileAttributesA(target);
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly) // a read-only old file could not be deleted
+        SetFileAttributesA(target, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    bool oldInPlace = true;
+    if (MoveFileA(target, old)) {
+        if (MoveFileA(fresh, target)) {
+            if (DeleteFileA(old))
+                return true;
+            MoveFileA(target, fresh);
+        }
+        oldInPlace = MoveFileA(old, target) != FALSE; // else the next copy puts it back
+    }
+    if (readOnly && oldInPlace)
+        SetFileAttributesA(target, attributes);
+    DeleteFileA(fresh);
+    return false;
 }
 
 void FileEntry::CloseFiles() {
@@ -332,6 +397,10 @@ void FileEntry::CloseFiles() {
     if (targetFile_ != HFILE_ERROR)
         _lclose(targetFile_);
     sourceFile_ = targetFile_ = HFILE_ERROR;
+    char fresh[TextSize];
+    if (replacing_ && TargetPath(fresh, NewSuffix))
+        DeleteFileA(fresh);
+    replacing_ = false;
 }
 
 ResultCode FileEntry::DeleteFile() {

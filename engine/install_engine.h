@@ -11,7 +11,7 @@
 
 class InstallEngine {
   public:
-    enum { LabelSize = 32, ChunkSize = 2048, TitleSize = 100 };
+    enum { LabelSize = 32, TitleSize = 100 };
 
     InstallEngine(HINSTANCE instance, ScriptText* script);
     InstallEngine(const InstallEngine&) = delete;
@@ -38,7 +38,6 @@ class InstallEngine {
     void SetScript(ScriptText* script) { script_ = script; }
     ScriptText* Script() const { return script_; }
     void SetUi(EngineUi* ui) { ui_ = ui; }
-    EngineUi* Ui() const { return ui_; }
 
     ResultCode Run();
     ResultCode ParsePaths();
@@ -64,7 +63,6 @@ class InstallEngine {
     EntryList& Files() { return files_; }
     EntryList& Deletes() { return deletes_; }
     char* WindowTitle() { return title_; }
-    HANDLE& BackgroundPicture() { return picture_; }
 
   protected:
     // Points a later disk at the sibling DISK<n> folder of the previous one.

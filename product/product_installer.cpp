@@ -23,8 +23,8 @@ bool ModuleDirectory(char* directory, DWORD size) {
     return true;
 }
 
-// Removes what a failed write left of the target, so that nothing refers to
-// a truncated file.
+// Removes what a failed write left of a target the copy made, so that nothing
+// refers to a truncated file. An existing target is never cut: it stays.
 void DeletePartialTarget(FileEntry* file) {
     char path[FileEntry::TextSize];
     if (file->Target() &&
@@ -82,7 +82,7 @@ ResultCode ProductInstaller::FileError(ResultCode code, FileEntry* file) {
     if (code != CannotCreateTarget && code != WriteFailed)
         return InstallEngine::FileError(code, file);
     if (IsToleratedTarget(file->TargetName())) {
-        if (code == WriteFailed)
+        if (code == WriteFailed && file->CreatedTarget())
             DeletePartialTarget(file);
         return Skip;
     }

@@ -2,6 +2,7 @@
 
 #include "text.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -25,8 +26,9 @@ bool SplitPath(const char* path, char* section, const char** key) {
 }
 
 // Reads a file in pieces of at most LineCapacity - 1 bytes, each ending at a
-// line break, at the end of the file, or where the buffer is full: a longer
-// line comes in several pieces and is carried through whole.
+// line break (CR LF, LF, or a bare CR as some old editors write them), at the
+// end of the file, or where the buffer is full: a longer line comes in
+// several pieces and is carried through whole.
 class LineReader {
   public:
     explicit LineReader(HFILE file) : file_(file) {}
@@ -36,10 +38,17 @@ class LineReader {
         while (n + 1 < capacity) {
             if (pos_ == end_ && !Fill())
                 break;
-            char c = buffer_[pos_++];
-            piece[n++] = c;
+            char c = buffer_[pos_];
+            if (c == '\r' && n > 0 && n + 2 >= capacity)
+                break; // CR LF stays together, in the next piece
+            piece[n++] = buffer_[pos_++];
             if (c == '\n')
                 break;
+            if (c == '\r') {
+                if ((pos_ < end_ || Fill()) && buffer_[pos_] == '\n')
+                    piece[n++] = buffer_[pos_++];
+                break;
+            }
         }
         piece[n] = 0;
         *length = n;
@@ -105,6 +114,21 @@ bool WriteText(HFILE file, const char* text) {
 bool WriteEntry(HFILE file, const char* key, const char* value) {
     return WriteText(file, key) && WriteText(file, "=") && WriteText(file, value) &&
            WriteText(file, "\r\n");
+}
+
+// A temporary file that is the only whole copy of the file it was to replace
+// must outlive the next rewrite, which takes the temporary name again: it
+// moves beside that file as NAME.~1 (or ~2, ... the first free).
+void KeepWholeCopy(const char* tempPath, const char* filePath) {
+    char kept[MAX_PATH];
+    for (unsigned n = 1; n < 1000; ++n) {
+        if (std::snprintf(kept, sizeof kept, "%s.~%u", filePath, n) >= int(sizeof kept))
+            return;
+        if (GetFileAttributesA(kept) == INVALID_FILE_ATTRIBUTES) {
+            MoveFileA(tempPath, kept);
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -246,7 +270,7 @@ bool IniFile::Rewrite(Edit edit, const char* section, const char* key, const cha
             headerMatched = false;
         }
         writeOk = writeOk && _lwrite(out, piece, pieceLength) == pieceLength;
-        endsWithBreak = piece[pieceLength - 1] == '\n';
+        endsWithBreak = piece[pieceLength - 1] == '\n' || piece[pieceLength - 1] == '\r';
         lineStart = endsWithBreak;
         if (!endsWithBreak)
             continue;
@@ -277,8 +301,10 @@ bool IniFile::Rewrite(Edit edit, const char* section, const char* key, const cha
     }
     // A copy that fails may have cut the file short: the temporary file is
     // then the only complete copy and stays.
-    if (!CopyFileA(tempPath, filePath, FALSE))
+    if (!CopyFileA(tempPath, filePath, FALSE)) {
+        KeepWholeCopy(tempPath, filePath);
         return false;
+    }
     DeleteFileA(tempPath);
     return true;
 }

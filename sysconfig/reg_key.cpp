@@ -242,7 +242,7 @@ LONG SetValueByPath(HKEY start, const char* path, const BYTE* data, DWORD type, 
             return status;
         walk.MoveTo(next);
     }
-    if (!*cursor) // a path ending in a backslash only makes its keys
+    if (!*cursor && cursor != work) // a path ending in a backslash only makes its keys
         return ERROR_SUCCESS;
     return RegSetValueExA(walk.Current(), ValueName(cursor), 0, type, data,
                           StoredSize(type, data, size));
@@ -251,6 +251,8 @@ LONG SetValueByPath(HKEY start, const char* path, const BYTE* data, DWORD type, 
 bool RegKey::SetValue(const char* path, DWORD type, const BYTE* data) {
     HKEY start = nullptr;
     const char* rest = Start(path, &start);
+    if (rest && !*rest && rest != path) // a root prefix alone ends in a backslash
+        return true;
     return rest && SetValueByPath(start, rest, data, type, 0) == ERROR_SUCCESS;
 }
 

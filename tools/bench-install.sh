@@ -98,12 +98,15 @@ dde_commands=0
 for ((i = 0; i < runs; i++)); do
     rm -rf host-machine
     t0=$(now_ms)
+    status=0
     "$host_setup" --machine host-machine --source "$disks" --answers answers.ini \
-        >host-report.txt 2>&1 </dev/null || die "brivanta-setup failed: $work/host-report.txt"
+        >host-report.txt 2>&1 </dev/null || status=$?
     t1=$(now_ms)
+    # 1: installed, the restart declined, as the answers say.
+    [ $status = 1 ] || die "brivanta-setup ended with $status: $work/host-report.txt"
     host_ms+=($((t1 - t0)))
 done
-grep -q '^Installation result: 0$' host-report.txt || die "the host installation failed"
+grep -q '^Installed; the restart was declined\.$' host-report.txt || die "the host installation failed"
 
 # 4. The floor.
 for ((i = 0; i < runs; i++)); do
@@ -140,7 +143,7 @@ print_table() {
     fi
     printf '  %-46s %8s   %s\n' "4 cp -r of the three disks" "$cp" "${cp_ms[*]}"
     echo "Targets and ratios"
-    printf '  %-46s %8s   (target: under 150 ms)\n' "host install, ms" "$host"
+    printf '  %-46s %8s   (target: under 100 ms)\n' "host install, ms" "$host"
     printf '  %-46s %8s\n' "host / cp -r" "$(ratio "$host" "$cp")"
     if [ ${#win_ms[@]} -gt 0 ]; then
         printf '  %-46s %8s   (target: 1.0 or less)\n' "Win32 work phase / NSIS" "$(ratio "$win" "$nsis")"

@@ -166,8 +166,15 @@ HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT) {
     return reinterpret_cast<HCONV>(handle);
 }
 
+// As under Wine, waiting for the end of a conversation reports "not
+// processed", which the next DdeGetLastError of the instance then answers.
 BOOL DdeDisconnect(HCONV conversation) {
-    return g_conversations.erase(reinterpret_cast<uintptr_t>(conversation)) ? TRUE : FALSE;
+    auto it = g_conversations.find(reinterpret_cast<uintptr_t>(conversation));
+    if (it == g_conversations.end())
+        return FALSE;
+    Fail(it->second, DMLERR_NOTPROCESSED);
+    g_conversations.erase(it);
+    return TRUE;
 }
 
 HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ, UINT, UINT type,

@@ -1,6 +1,7 @@
 // Fault switches: make chosen platform calls of the emulated machine fail.
 #include "machine.h"
 
+#include <csignal>
 #include <cstring>
 #include <strings.h>
 
@@ -16,6 +17,7 @@ struct ActiveRule {
 std::vector<ActiveRule> g_rules;
 std::vector<std::string> g_triggered;
 unsigned g_calls = 0;
+unsigned g_stopAt = 0;
 bool g_logging = false;
 bool g_readOnly = false;
 std::vector<std::string> g_log;
@@ -61,7 +63,12 @@ void ClearFaults() {
     g_rules.clear();
     g_triggered.clear();
     g_calls = 0;
+    g_stopAt = 0;
     g_log.clear();
+}
+
+void StopAtFallibleCall(unsigned n) {
+    g_stopAt = n;
 }
 
 void LogFallibleCalls(bool on) {
@@ -83,7 +90,8 @@ const std::vector<std::string>& TriggeredFaults() {
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind) {
     if (g_readOnly && IsWrite(op))
         return true;
-    ++g_calls;
+    if (++g_calls == g_stopAt)
+        raise(SIGSTOP);
     if (g_logging)
         g_log.push_back(std::string(OpName(op)) + " " + (path ? path : ""));
     for (ActiveRule& r : g_rules) {

@@ -47,8 +47,10 @@ void SetReadOnly(bool readOnly);
 // Forgets the profile file the system keeps cached.
 void DropProfileCache();
 
-// What GetWindowsDirectoryA reports (see SetWindowsDirectory).
+// What GetWindowsDirectoryA reports (see SetWindowsDirectory), and a name in
+// that directory.
 const std::string& WindowsDirectory();
+std::string InWindowsDirectory(const std::string& name);
 
 // A fresh session of the machine: DDE, Program Manager and shell state.
 void ResetDde();

@@ -36,20 +36,30 @@ std::string Upper(std::string s) {
 std::string FileOf(LPCSTR file) {
     std::string name = file ? file : "";
     if (name.find_first_of("\\/:") == std::string::npos)
-        name = "C:\\WINDOWS\\" + name;
+        name = InWindowsDirectory(name);
     return Upper(FullDosPath(name.c_str()));
 }
 
+// Lines end in CR LF, LF, or a bare CR as some old editors write them.
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+            end += 2;
+        else
+            ++end;
         lines.push_back(text.substr(start, end - start));
         start = end;
     }
     return lines;
+}
+
+bool EndsWithBreak(const std::string& line) {
+    return !line.empty() && (line.back() == '\n' || line.back() == '\r');
 }
 
 // Loads the file into the cache unless it is there; false when it does not
@@ -184,7 +194,7 @@ bool Store(const std::string& file) {
 }
 
 void EndLastLine() {
-    if (!g_cache.lines.empty() && g_cache.lines.back().back() != '\n')
+    if (!g_cache.lines.empty() && !EndsWithBreak(g_cache.lines.back()))
         g_cache.lines.back() += "\r\n";
 }
 
@@ -275,7 +285,7 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
             size_t last = end;
             while (last > header + 1 && Trim(lines[last - 1]).empty())
                 --last;
-            if (lines[last - 1].back() != '\n')
+            if (!EndsWithBreak(lines[last - 1]))
                 lines[last - 1] += "\r\n";
             lines.insert(lines.begin() + long(last), std::string(key) + "=" + value + "\r\n");
         }

@@ -219,6 +219,12 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     std::vector<std::string> parts;
     if ((status = SplitPath(subKey, &parts)) != ERROR_SUCCESS)
         return status;
+    // Windows takes a line break in a key name, but the store's key lines
+    // could not hold it: such a key would leave a machine that no longer
+    // loads. (A value name keeps its line break, written as \n or \r.)
+    for (const std::string& part : parts)
+        if (part.find_first_of("\r\n") != std::string::npos)
+            return ERROR_INVALID_PARAMETER;
     RegNode* firstParent = nullptr;
     std::shared_ptr<RegNode> firstNew;
     for (const std::string& part : parts) {

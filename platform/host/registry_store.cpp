@@ -1,7 +1,11 @@
 // Reading and writing the REGEDIT4 text of the emulated registry. Text values
 // are written as "text" only when that gives back exactly the stored bytes
 // (one terminating zero, no other zero, no line break); anything else is
-// written as hex so that types and sizes survive a save and a load.
+// written as hex so that types and sizes survive a save and a load. A line
+// break in a value name is written as \n or \r, as the registry editor does.
+// The reader takes what the registry editor takes from a hand-edited file:
+// blanks and comments around the data, indented lines, one-digit hex bytes,
+// deletion lines and a final Ctrl-Z.
 #include "registry_store.h"
 
 #include <algorithm>
@@ -31,9 +35,9 @@ bool PlainText(const RegValue& v) {
 std::string Quote(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '\\' || c == '"')
+        if (c == '\\' || c == '"' || c == '\n' || c == '\r')
             out += '\\';
-        out += c;
+        out += c == '\n' ? 'n' : c == '\r' ? 'r' : c;
     }
     return out + "\"";
 }
@@ -109,66 +113,95 @@ bool ReadQuoted(const std::string& line, size_t* p, std::string* out) {
             return true;
         }
         if (c == '\\') {
-            if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"'))
+            const char* escaped =
+                i + 1 < line.size() ? std::strchr("\\\"nr0", line[i + 1]) : nullptr;
+            if (!escaped || !*escaped)
                 return false;
-            c = line[++i];
+            c = "\\\"\n\r"[escaped - "\\\"nr0"];
+            ++i;
         }
         *out += c;
     }
     return false;
 }
 
+size_t SkipBlanks(const std::string& text, size_t p) {
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
+        ++p;
+    return p;
+}
+
+std::string TrimRight(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.pop_back();
+    return text;
+}
+
+// Nothing but blanks, or a comment, from p on.
+bool RestIsEmpty(const std::string& text, size_t p) {
+    p = SkipBlanks(text, p);
+    return p == text.size() || text[p] == ';';
+}
+
+// Bytes of one or two hex digits, separated by commas.
 bool ReadHexBytes(const std::string& text, std::string* out) {
     size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-            ++i;
-        if (i == text.size())
-            break;
-        if (i + 1 >= text.size() || HexDigit(text[i]) < 0 || HexDigit(text[i + 1]) < 0)
+    while ((i = SkipBlanks(text, i)) < text.size()) {
+        int value = 0, digits = 0;
+        for (; i < text.size() && HexDigit(text[i]) >= 0 && digits < 3; ++i, ++digits)
+            value = value * 16 + HexDigit(text[i]);
+        if (digits == 0 || digits > 2)
             return false;
-        *out += char(HexDigit(text[i]) * 16 + HexDigit(text[i + 1]));
-        i += 2;
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-            ++i;
+        *out += char(value);
+        i = SkipBlanks(text, i);
         if (i < text.size() && text[i++] != ',')
             return false;
     }
     return true;
 }
 
+// Where the data of a value line begins: past the name, the "=" and the
+// blanks around it; npos when the line has no such shape.
+size_t DataStart(const std::string& line, std::string* name) {
+    size_t p = 0;
+    if (line[0] == '@')
+        p = 1;
+    else if (!ReadQuoted(line, &p, name))
+        return std::string::npos;
+    p = SkipBlanks(line, p);
+    if (p >= line.size() || line[p] != '=')
+        return std::string::npos;
+    return SkipBlanks(line, p + 1);
+}
+
 // Whether the line holds a "text" value: only other data is wrapped onto
 // continuation lines. Judged after the name, which may itself hold =".
 bool IsTextValue(const std::string& line) {
-    size_t p = 0;
     std::string name;
-    if (line[0] == '@')
-        p = 1;
-    else if (!ReadQuoted(line, &p, &name))
-        return false;
-    return p + 1 < line.size() && line[p] == '=' && line[p + 1] == '"';
+    size_t p = DataStart(line, &name);
+    return p < line.size() && line[p] == '"';
 }
 
-// Parses "name"=data or @=data; `line` holds any continuation lines joined.
-bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
-    size_t p = 0;
-    if (line[0] == '@') {
-        p = 1;
-    } else if (!ReadQuoted(line, &p, &v->name) || v->name.find('\0') != std::string::npos) {
+// Parses "name"=data or @=data, without the blanks before it; `line` holds
+// any continuation lines joined. "name"=- deletes the value (*remove).
+bool ParseValue(const std::string& line, RegValue* v, bool* remove, std::string* what) {
+    size_t p = DataStart(line, &v->name);
+    if (line[0] == '"' && (p == std::string::npos || v->name.find('\0') != std::string::npos)) {
         // No registry call can make or reach a name with a zero byte, and
         // names compared as C strings would sort such names at random.
-        *what = "bad value name";
+        *what = v->name.find('\0') != std::string::npos ? "bad value name"
+                                                        : "'=' expected after the value name";
         return false;
     }
-    if (p >= line.size() || line[p] != '=') {
+    if (p == std::string::npos) {
         *what = "'=' expected after the value name";
         return false;
     }
-    std::string data = line.substr(p + 1);
+    std::string data = line.substr(p);
     if (!data.empty() && data[0] == '"') {
         size_t q = 0;
         std::string text;
-        if (!ReadQuoted(data, &q, &text) || q != data.size()) {
+        if (!ReadQuoted(data, &q, &text) || !RestIsEmpty(data, q)) {
             *what = "bad text value";
             return false;
         }
@@ -176,6 +209,10 @@ bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
         v->data = text + '\0';
         return true;
     }
+    data = TrimRight(data.substr(0, data.find(';')));
+    *remove = data == "-";
+    if (*remove)
+        return true;
     if (data.compare(0, 6, "dword:") == 0) {
         std::string digits = data.substr(6);
         if (digits.empty() || digits.size() > 8 ||
@@ -194,7 +231,12 @@ bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
         v->type = REG_BINARY;
     } else if (head.size() > 5 && head.compare(0, 4, "hex(") == 0 && head.back() == ')' &&
                head.find_first_not_of("0123456789abcdefABCDEF", 4) == head.size() - 1) {
-        v->type = DWORD(std::strtoul(head.c_str() + 4, nullptr, 16));
+        unsigned long long type = std::strtoull(head.c_str() + 4, nullptr, 16);
+        if (type > 0xffffffffull) {
+            *what = "value type wider than 32 bits";
+            return false;
+        }
+        v->type = DWORD(type);
     } else {
         *what = "unknown value type";
         return false;
@@ -203,6 +245,60 @@ bool ParseValue(const std::string& line, RegValue* v, std::string* what) {
         *what = "bad hex data";
         return false;
     }
+    return true;
+}
+
+// A key header "[path]", which opens the key (made where missing), or a
+// deletion "[-path]", which deletes it with its subkeys and opens none.
+// False with *what for a line that is neither.
+bool ParseKeyLine(const std::string& line, RegRoots* roots, RegNode** current, std::string* what) {
+    size_t close = line.rfind(']');
+    if (close == std::string::npos || !RestIsEmpty(line, close + 1)) {
+        *what = "key header without ']'";
+        return false;
+    }
+    const bool remove = line.size() > 1 && line[1] == '-';
+    std::string path = line.substr(remove ? 2 : 1, close - (remove ? 2 : 1));
+    if (path.find('\0') != std::string::npos) {
+        *what = "zero byte in a key name";
+        return false;
+    }
+    size_t slash = path.find('\\');
+    RegNode* node = roots->ByName(path.substr(0, slash));
+    if (!node) {
+        *what = "unknown root key in [" + path + "]";
+        return false;
+    }
+    *current = nullptr;
+    while (slash != std::string::npos) {
+        size_t next = path.find('\\', slash + 1);
+        std::string name = path.substr(slash + 1, next == std::string::npos ? std::string::npos
+                                                                            : next - slash - 1);
+        if (name.empty() || name.size() > 255) {
+            *what = (name.empty() ? "empty key name in [" : "key name over 255 characters in [") +
+                    path + "]";
+            return false;
+        }
+        std::shared_ptr<RegNode> sub = node->FindSubkey(name);
+        if (!sub && remove)
+            return true; // nothing to delete
+        if (!sub) {
+            sub = std::make_shared<RegNode>();
+            sub->name = name;
+            node->AddSubkey(sub);
+        }
+        node = sub.get();
+        slash = next;
+    }
+    if (!remove) {
+        *current = node;
+        return true;
+    }
+    if (!node->parent) {
+        *what = "a root key cannot be deleted: [" + path + "]";
+        return false;
+    }
+    node->parent->RemoveSubkey(node);
     return true;
 }
 
@@ -278,12 +374,14 @@ std::string FormatRegistry(const RegRoots& roots) {
 }
 
 bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error) {
+    // A final Ctrl-Z, as DOS editors end a file, is not part of the text.
+    size_t size = text.size() - (!text.empty() && text.back() == '\x1a' ? 1 : 0);
     std::vector<std::string> lines;
     size_t start = 0;
-    while (start < text.size()) {
+    while (start < size) {
         size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
+        if (end == std::string::npos || end > size)
+            end = size;
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
@@ -298,54 +396,35 @@ bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error)
     if (lines.empty() || lines[0] != "REGEDIT4")
         return fail(0, "the store does not begin with REGEDIT4");
     RegNode* current = nullptr;
+    std::string what;
     for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        std::string line = lines[i].substr(SkipBlanks(lines[i], 0));
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
-            size_t close = line.rfind(']');
-            if (close == std::string::npos || close != line.size() - 1)
-                return fail(i, "key header without ']'");
-            std::string path = line.substr(1, close - 1);
-            if (path.find('\0') != std::string::npos)
-                return fail(i, "zero byte in a key name");
-            size_t slash = path.find('\\');
-            current = roots->ByName(path.substr(0, slash));
-            if (!current)
-                return fail(i, "unknown root key in [" + path + "]");
-            while (slash != std::string::npos) {
-                size_t next = path.find('\\', slash + 1);
-                std::string name = path.substr(
-                    slash + 1, next == std::string::npos ? std::string::npos : next - slash - 1);
-                if (name.empty())
-                    return fail(i, "empty key name in [" + path + "]");
-                std::shared_ptr<RegNode> sub = current->FindSubkey(name);
-                if (!sub) {
-                    sub = std::make_shared<RegNode>();
-                    sub->name = name;
-                    current->AddSubkey(sub);
-                }
-                current = sub.get();
-                slash = next;
-            }
+            if (!ParseKeyLine(line, roots, &current, &what))
+                return fail(i, what);
             continue;
         }
         if (!current)
-            return fail(i, "value before the first key header");
+            return fail(i, "value outside a key");
         size_t first = i;
-        std::string joined = line;
-        const bool text = IsTextValue(line);
-        while (!text && !joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
+        const bool isText = IsTextValue(line);
+        std::string joined = isText ? line : TrimRight(line);
+        while (!isText && !joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
             joined.pop_back();
-            joined += lines[++i];
+            joined += TrimRight(lines[++i]);
         }
         RegValue v;
-        std::string what;
-        if (!ParseValue(joined, &v, &what))
+        bool remove = false;
+        if (!ParseValue(joined, &v, &remove, &what))
             return fail(first, what);
-        if (RegValue* old = current->FindValue(v.name))
+        RegValue* old = current->FindValue(v.name);
+        if (remove && old)
+            current->values.erase(current->values.begin() + (old - current->values.data()));
+        else if (old && !remove)
             *old = v;
-        else
+        else if (!remove)
             current->values.push_back(v);
     }
     return true;

@@ -32,7 +32,7 @@ bool IsFile(const std::string& dosPath) {
 bool ProgramExists(const std::string& file, const std::string& directory) {
     if (file.find_first_of("\\:") != std::string::npos)
         return IsFile(file);
-    std::string places[] = {directory, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM"};
+    std::string places[] = {directory, WindowsDirectory(), "C:\\WINDOWS\\SYSTEM"};
     for (const std::string& dir : places)
         if (!dir.empty() && IsFile(dir + "\\" + file))
             return true;
@@ -41,20 +41,20 @@ bool ProgramExists(const std::string& file, const std::string& directory) {
 
 // WININIT runs in the Windows directory: a name without a drive or root is
 // taken there.
-std::string InWindowsDirectory(const std::string& name) {
+std::string WininitPath(const std::string& name) {
     if ((name.size() >= 2 && name[1] == ':') || (!name.empty() && name[0] == '\\'))
         return name;
-    return "C:\\WINDOWS\\" + name;
+    return InWindowsDirectory(name);
 }
 
 bool CarryRename(RenameStep* step) {
-    MappedPath source = MapPath(InWindowsDirectory(step->source).c_str());
+    MappedPath source = MapPath(WininitPath(step->source).c_str());
     bool isDirectory = false;
     if (!source.valid || !HostExists(source.host, &isDirectory) || isDirectory)
         return false;
     if (step->deleted)
         return unlink(source.host.c_str()) == 0;
-    MappedPath target = MapPath(InWindowsDirectory(step->target).c_str());
+    MappedPath target = MapPath(WininitPath(step->target).c_str());
     if (!target.valid || (HostExists(target.host, &isDirectory) && isDirectory))
         return false;
     return std::rename(source.host.c_str(), target.host.c_str()) == 0;
@@ -124,14 +124,14 @@ const std::vector<RaiseCall>& RaiseCalls() {
 std::vector<RenameStep> RestartMachine() {
     g_restart = false;
     std::vector<RenameStep> steps;
-    std::string ini = HostPath("C:\\WINDOWS\\WININIT.INI");
+    std::string ini = HostPath(InWindowsDirectory("WININIT.INI").c_str());
     if (ini.empty() || !HostExists(ini) || MachineIsReadOnly())
         return steps;
     DropProfileCache(); // the file goes away under the profile calls
     steps = RenameLines(ini);
     for (RenameStep& step : steps)
         step.done = CarryRename(&step);
-    std::string bak = HostPath("C:\\WINDOWS\\WININIT.BAK");
+    std::string bak = HostPath(InWindowsDirectory("WININIT.BAK").c_str());
     if (!bak.empty())
         std::rename(ini.c_str(), bak.c_str());
     return steps;

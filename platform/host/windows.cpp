@@ -97,6 +97,11 @@ const std::string& WindowsDirectory() {
     return g_windowsDirectory.empty() ? standard : g_windowsDirectory;
 }
 
+std::string InWindowsDirectory(const std::string& name) {
+    const std::string& dir = WindowsDirectory();
+    return dir + (!dir.empty() && dir.back() == '\\' ? "" : "\\") + name;
+}
+
 } // namespace hostwin
 
 using namespace hostwin;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,7 +30,21 @@ struct CopyFixture : ::testing::Test {
     }
     std::string Target(const char* name) { return std::string(dst->Directory()) + name; }
     std::string Source(const char* name) { return std::string(src->Directory()) + name; }
+    // The names in the target folder, in the order the system lists them.
+    std::vector<std::string> TargetNames() {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA(Target("*").c_str(), &data);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
+            if (std::string(data.cFileName) != "." && std::string(data.cFileName) != "..")
+                names.push_back(data.cFileName);
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+        return names;
+    }
 };
+
+using Names = std::vector<std::string>;
 
 TEST_F(CopyFixture, CopiesFilesOfEverySizeAroundTheChunkByteForByte) {
     for (size_t size : {size_t(0), size_t(2047), size_t(2048), size_t(2049), size_t(1000000)}) {
@@ -68,6 +83,45 @@ TEST_F(CopyFixture, TheChunkHookCanEndACopyEarly) {
     Ending finishing(EndOfFile);
     EXPECT_EQ(finishing.CopyFile(Entry("in.bin", "b.out")), Ok);
     EXPECT_EQ(Scratch::ReadFile(Target("b.out")).size(), 2048u);
+}
+
+// An existing file is replaced only by a whole new one: the chunk hook
+// ending the copy halfway leaves it byte for byte and nothing beside it.
+TEST_F(CopyFixture, ACopyEndedHalfwayLeavesAnExistingTargetAsItWas) {
+    const std::string data = TestBytes(5000, 3), old = TestBytes(3000, 4);
+    ASSERT_TRUE(Scratch::WriteFile(Source("in.bin"), data));
+    ASSERT_TRUE(Scratch::WriteFile(Target("t.bin"), old));
+    struct Ending : InstallEngine {
+        Ending() : InstallEngine(nullptr, nullptr) {}
+        ResultCode ChunkCopied(unsigned chunk) override { return chunk == 1 ? Abort : Ok; }
+    } ending;
+    EXPECT_EQ(ending.CopyFile(Entry("in.bin", "t.bin")), Abort);
+    EXPECT_TRUE(Scratch::ReadFile(Target("t.bin")) == old) << "the old file is not whole";
+    EXPECT_EQ(TargetNames(), Names{"t.bin"});
+    EXPECT_EQ(engine.CopyFile(Entry("in.bin", "t.bin")), Ok);
+    EXPECT_TRUE(Scratch::ReadFile(Target("t.bin")) == data) << "the new file is not whole";
+    EXPECT_EQ(TargetNames(), Names{"t.bin"});
+}
+
+// A run ended between the two moves of a replacement left the old file
+// waiting beside its place: the next copy of it puts it back first, and one
+// left beside a whole target is removed.
+TEST_F(CopyFixture, AnOldFileLeftWaitingIsPutBackOrRemovedByTheNextCopy) {
+    const std::string waiting = Target("w.bin") + FileEntry::OldSuffix;
+    ASSERT_TRUE(Scratch::WriteFile(Source("in.bin"), TestBytes(5000, 5)));
+    ASSERT_TRUE(Scratch::WriteFile(waiting, "the old file"));
+    struct Ending : InstallEngine {
+        Ending() : InstallEngine(nullptr, nullptr) {}
+        ResultCode ChunkCopied(unsigned) override { return Abort; }
+    } ending;
+    EXPECT_EQ(ending.CopyFile(Entry("in.bin", "w.bin")), Abort);
+    EXPECT_TRUE(Scratch::ReadFile(Target("w.bin")) == "the old file");
+    EXPECT_EQ(TargetNames(), Names{"w.bin"});
+
+    ASSERT_TRUE(Scratch::WriteFile(waiting, "older still"));
+    EXPECT_EQ(engine.CopyFile(Entry("in.bin", "w.bin")), Ok);
+    EXPECT_TRUE(Scratch::ReadFile(Target("w.bin")) == TestBytes(5000, 5));
+    EXPECT_EQ(TargetNames(), Names{"w.bin"});
 }
 
 TEST_F(CopyFixture, SourcesInSubFoldersAndReadOnlyTargetsAreCopied) {
@@ -122,35 +176,63 @@ TEST_F(CopyFixture, TargetsThatCannotBeCreatedAndOverlongPathsFailWithTheirCodes
 }
 
 #if HOST_ONLY("fault switches: Wine cannot make a chosen file call fail")
-// The failures a real disk gives rarely, made on purpose.
-TEST_F(CopyFixture, EveryFailureOfThePlatformGivesItsCode) {
-    std::string data = TestBytes(5000);
+// The failures a real disk gives rarely, made on purpose: each gives its
+// code, and an existing target (read-only here) stays as it was, attribute
+// included, with nothing left beside it.
+TEST_F(CopyFixture, EveryFailureOfThePlatformGivesItsCodeAndKeepsAnOldTarget) {
+    using hostwin::FaultKind;
+    using hostwin::FaultOp;
+    const std::string data = TestBytes(5000), old = "the old file";
     ASSERT_TRUE(Scratch::WriteFile(Source("f.bin"), data));
     const struct {
-        hostwin::FaultOp op;
+        FaultOp op;
         unsigned nth;
-        hostwin::FaultKind kind;
+        FaultKind kind;
         ResultCode expected;
     } cases[] = {
-        {hostwin::FaultOp::Create, 1, hostwin::FaultKind::Fail, CannotCreateTarget},
-        {hostwin::FaultOp::Open, 1, hostwin::FaultKind::Fail, CannotOpenSource},
-        {hostwin::FaultOp::Read, 1, hostwin::FaultKind::Fail, ReadFailed},
-        {hostwin::FaultOp::Read, 3, hostwin::FaultKind::Fail, ReadFailed},
-        {hostwin::FaultOp::Write, 1, hostwin::FaultKind::Fail, WriteFailed},
-        {hostwin::FaultOp::Write, 2, hostwin::FaultKind::ShortWrite, WriteFailed},
-        {hostwin::FaultOp::Write, 3, hostwin::FaultKind::ShortWrite, WriteFailed},
-        {hostwin::FaultOp::Close, 2, hostwin::FaultKind::Fail, WriteFailed}, // the target's
+        {FaultOp::Create, 1, FaultKind::Fail, CannotCreateTarget},
+        {FaultOp::Open, 1, FaultKind::Fail, CannotOpenSource},
+        {FaultOp::Read, 1, FaultKind::Fail, ReadFailed},
+        {FaultOp::Read, 3, FaultKind::Fail, ReadFailed},
+        {FaultOp::Write, 1, FaultKind::Fail, WriteFailed},
+        {FaultOp::Write, 2, FaultKind::ShortWrite, WriteFailed}, // no room for both copies
+        {FaultOp::Write, 3, FaultKind::ShortWrite, WriteFailed},
+        {FaultOp::Close, 2, FaultKind::Fail, WriteFailed}, // the target's
+        // Only a replacement moves and deletes: the old file aside, the new
+        // one into place, the old one away.
+        {FaultOp::Move, 1, FaultKind::Fail, CannotCreateTarget},
+        {FaultOp::Move, 2, FaultKind::Fail, CannotCreateTarget},
+        {FaultOp::Delete, 1, FaultKind::Fail, CannotCreateTarget},
     };
-    for (const auto& c : cases) {
-        hostwin::ClearFaults();
-        hostwin::FaultRule rule;
-        rule.op = c.op;
-        rule.nth = c.nth;
-        rule.kind = c.kind;
-        hostwin::AddFault(rule);
-        EXPECT_EQ(engine.CopyFile(Entry("f.bin", "f.out")), c.expected)
-            << int(c.op) << " #" << c.nth;
-        EXPECT_EQ(hostwin::TriggeredFaults().size(), 1u);
+    for (bool existing : {false, true}) {
+        for (const auto& c : cases) {
+            std::string label = std::string(existing ? "existing" : "new") + " target, op " +
+                                std::to_string(int(c.op)) + " #" + std::to_string(c.nth);
+            hostwin::ClearFaults();
+            SetFileAttributesA(Target("f.out").c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(Target("f.out").c_str());
+            if (existing) {
+                ASSERT_TRUE(Scratch::WriteFile(Target("f.out"), old));
+                ASSERT_TRUE(SetFileAttributesA(Target("f.out").c_str(), FILE_ATTRIBUTE_READONLY));
+            }
+            hostwin::FaultRule rule;
+            rule.op = c.op;
+            rule.nth = c.nth;
+            rule.kind = c.kind;
+            hostwin::AddFault(rule);
+            bool moves = c.op == FaultOp::Move || c.op == FaultOp::Delete;
+            ResultCode code = engine.CopyFile(Entry("f.bin", "f.out"));
+            EXPECT_EQ(hostwin::TriggeredFaults().size(), existing || !moves ? 1u : 0u) << label;
+            if (!existing) {
+                EXPECT_EQ(code, moves ? Ok : c.expected) << label;
+                continue;
+            }
+            EXPECT_EQ(code, c.expected) << label;
+            EXPECT_TRUE(Scratch::ReadFile(Target("f.out")) == old) << label;
+            EXPECT_TRUE(GetFileAttributesA(Target("f.out").c_str()) & FILE_ATTRIBUTE_READONLY)
+                << label;
+            EXPECT_EQ(TargetNames(), Names{"f.out"}) << label;
+        }
     }
     hostwin::ClearFaults();
     EXPECT_EQ(engine.CopyFile(Entry("f.bin", "f.out")), Ok);

@@ -4,7 +4,13 @@
 #include "platform/host.h"
 #include "platform/win32.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
@@ -91,6 +97,53 @@ TEST(HostMachine, FaultsOnOpenFilesNameTheFileAndCallsAreLogged) {
     EXPECT_EQ(hostwin::FallibleCalls().size(), 7u);
     hostwin::ClearFaults();
     EXPECT_TRUE(hostwin::FallibleCalls().empty());
+}
+
+// One installation per machine. While this process holds a machine, the
+// program refuses it at once, with or without --plan, and changes nothing
+// on it; a machine not yet made is held by its path; another one is free.
+TEST(HostMachine, ASecondRunOnAHeldMachineEndsAtOnceAndChangesNothing) {
+    namespace fs = std::filesystem;
+    Scratch s;
+    const std::string folder = hostwin::MachineFolder(), unmade = folder + "-unmade";
+    std::string error;
+    ASSERT_EQ(hostwin::LockMachine(folder, &error), hostwin::MachineLock::Held) << error;
+    ASSERT_EQ(hostwin::LockMachine(unmade, &error), hostwin::MachineLock::Held) << error;
+    auto files = [&] {
+        std::map<std::string, std::string> all;
+        for (const auto& e : fs::recursive_directory_iterator(folder)) {
+            std::ostringstream text;
+            text << std::ifstream(e.path(), std::ios::binary).rdbuf();
+            all[e.path().string()] = e.is_regular_file() ? text.str() : "";
+        }
+        return all;
+    };
+    const auto before = files();
+    auto run = [](const std::string& arguments, std::string* output) {
+        FILE* p = popen(
+            (std::string(BRIVANTA_SETUP) + " " + arguments + " 2>&1 </dev/null").c_str(), "r");
+        char chunk[256];
+        while (p && fgets(chunk, sizeof chunk, p))
+            *output += chunk;
+        int status = p ? pclose(p) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string parent = fs::path(folder).parent_path().string();
+    for (const std::string& arguments :
+         {"--machine " + folder, "--plan --machine " + folder,
+          "--machine " + parent + "/./" + fs::path(folder).filename().string(),
+          "--answers /dev/null --machine " + unmade}) {
+        std::string output;
+        EXPECT_EQ(run(arguments, &output), 17) << arguments << "\n" << output;
+        EXPECT_NE(output.find("brivanta-setup: another installation is running on the machine "),
+                  std::string::npos)
+            << output;
+    }
+    EXPECT_EQ(files(), before);
+    EXPECT_FALSE(fs::exists(unmade));
+    std::string output;
+    EXPECT_EQ(run("--plan --machine " + folder + "-other", &output), 0) << output;
+    fs::remove_all(folder + "-other");
 }
 
 } // namespace

@@ -159,6 +159,93 @@ TEST(HostRegistry, AStoreThatCannotBeReadFailsTheMountWithItsLineAndStaysAsItWas
     RegCloseKey(x);
 }
 
+// A hand-edited store is read as the registry editor reads it: each form
+// below gives the same machine as the plain text. Only what no call could
+// make is refused: a key name over 255 characters, a type over 32 bits.
+TEST(HostRegistry, TheStoreReadsTheFormsTheRegistryEditorReads) {
+    Scratch s;
+    const std::string folder = hostwin::MachineFolder(), store = StorePath();
+    auto saved = [&](const std::string& text, std::string* error) {
+        hostwin::UnmountMachine();
+        HostWrite(store, text);
+        if (!hostwin::MountMachine(folder, error))
+            return std::string("refused");
+        HKEY x;
+        EXPECT_EQ(
+            RegCreateKeyExA(HKEY_USERS, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &x, nullptr),
+            0);
+        EXPECT_EQ(RegSetValueExA(x, "saved", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1), 0);
+        RegCloseKey(x);
+        return HostRead(store);
+    };
+    const std::string head = "REGEDIT4\r\n\r\n";
+    const std::string plain = head + "[HKEY_USERS\\x]\r\n\"a\"=\"1;2\"\r\n@=dword:00000002\r\n"
+                                     "\"h\"=hex:01,0a,f0\r\n";
+    std::string error;
+    const std::string expected = saved(plain, &error);
+    ASSERT_NE(expected, "refused") << error;
+    const std::string forms[] = {
+        // blanks after a key line and after data, and lines of blanks only
+        head + "[HKEY_USERS\\x] \t\r\n \t\r\n\"a\"=\"1;2\"  \r\n@=dword:00000002\t\r\n"
+               "\"h\"=hex:01,0a,f0 \r\n",
+        // indented value lines, blanks around "="
+        head + "[HKEY_USERS\\x]\r\n  \"a\" = \"1;2\"\r\n\t@ =dword:00000002\r\n"
+               "\"h\"= hex:01,0a,f0\r\n",
+        // comments after a key line and after data
+        head + "[HKEY_USERS\\x] ; the key\r\n\"a\"=\"1;2\" ; text\r\n@=dword:00000002;n\r\n"
+               "\"h\"=hex:01,0a,\\\r\n  f0 ; bytes\r\n",
+        // one-digit hex bytes, a final Ctrl-Z
+        head + "[HKEY_USERS\\x]\r\n\"a\"=\"1;2\"\r\n@=dword:00000002\r\n\"h\"=hex:1,a,f0\r\n\x1a",
+        // deletion lines: a key with its subkeys, a value
+        head + "[HKEY_USERS\\x\\gone\\deep]\r\n\"v\"=\"1\"\r\n[HKEY_USERS\\x]\r\n\"a\"=\"1;2\"\r\n"
+               "\"b\"=\"1\"\r\n@=dword:00000002\r\n\"h\"=hex:01,0a,f0\r\n[-HKEY_USERS\\x\\gone]\r\n"
+               "[-HKEY_USERS\\x\\never]\r\n[HKEY_USERS\\x]\r\n\"b\"=-\r\n\"c\"=-\r\n",
+    };
+    for (const std::string& form : forms)
+        EXPECT_EQ(saved(form, &error), expected) << form << "\n" << error;
+    const struct {
+        std::string text;
+        const char* why;
+    } refused[] = {
+        {head + "[HKEY_USERS\\" + std::string(256, 'k') + "]\r\n", "line 3: key name over 255"},
+        {head + "[HKEY_USERS\\x]\r\n\"t\"=hex(100000000):00\r\n", "line 4: value type wider"},
+        {head + "[-HKEY_USERS]\r\n", "line 3: a root key cannot be deleted"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_EQ(saved(r.text, &error), "refused") << r.text;
+        EXPECT_NE(error.find(r.why), std::string::npos) << error;
+    }
+    hostwin::UnmountMachine();
+    HostWrite(store, head);
+    ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << error;
+}
+
+// A line break in a name is taken by the calls as on Windows and saved so
+// that the store loads again; a key name, which the store could not hold,
+// is refused at the call.
+TEST(HostRegistry, NamesWithLineBreaksNeverLeaveAStoreThatDoesNotLoad) {
+    Scratch s;
+    HKEY x;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &x, nullptr),
+              0);
+    for (const char* name : {"two\nlines", "cr\rhere", "both\r\n"})
+        EXPECT_EQ(RegSetValueExA(x, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2), 0);
+    RegCloseKey(x);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_USERS, "x\\bad\nkey", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &x,
+                              nullptr),
+              ERROR_INVALID_PARAMETER);
+    Remount();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, "x", 0, KEY_READ, &x), 0);
+    for (const char* name : {"two\nlines", "cr\rhere", "both\r\n"}) {
+        char value[4];
+        DWORD size = sizeof value;
+        EXPECT_EQ(
+            RegQueryValueExA(x, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size), 0)
+            << name;
+    }
+    EXPECT_EQ(RegOpenKeyExA(x, "bad", 0, KEY_READ, &x), ERROR_FILE_NOT_FOUND);
+}
+
 TEST(HostRegistry, AChangeThatCannotBeSavedIsUndoneAndLeavesTheStoreWhole) {
     Scratch s;
     RegKey key(kBoth);
@@ -274,7 +361,7 @@ TEST(HostIniRewrite, AFailureAtAnyPointLeavesTheFileAsItWas) {
     struct Case {
         FaultOp op;
         const char* path;
-        bool tempKept;
+        bool copyKept; // beside the file, the only whole copy
     } cases[] = {{FaultOp::Open, "SYSTEM.INI", false}, {FaultOp::Create, "wdps.tmp", false},
                  {FaultOp::Read, "", false},           {FaultOp::Write, "", false},
                  {FaultOp::Close, "", false},          {FaultOp::Copy, "wdps.tmp", true}};
@@ -289,7 +376,8 @@ TEST(HostIniRewrite, AFailureAtAnyPointLeavesTheFileAsItWas) {
             EXPECT_FALSE(ok) << int(c.op) << " " << insert;
             EXPECT_EQ(hostwin::TriggeredFaults().size(), 1u) << int(c.op);
             EXPECT_EQ(Scratch::ReadFile(path), before) << int(c.op);
-            EXPECT_EQ(Scratch::Exists("C:\\WINDOWS\\TEMP\\wdps.tmp"), c.tempKept) << int(c.op);
+            EXPECT_FALSE(Scratch::Exists("C:\\WINDOWS\\TEMP\\wdps.tmp")) << int(c.op);
+            EXPECT_EQ(Scratch::Exists(path + ".~1"), c.copyKept) << int(c.op);
             hostwin::ClearFaults();
             // A half-full disk: the short write is a failure too.
         }
@@ -317,6 +405,25 @@ TEST(HostProfile, WithoutAFlushTheCachedTextWouldComeBack) {
     EXPECT_FALSE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini"));
     ASSERT_TRUE(WritePrivateProfileStringA("boot", "b", "2", "SYSTEM.INI"));
     EXPECT_EQ(Scratch::ReadFile("C:\\WINDOWS\\SYSTEM.INI"), "[boot]\r\nchanged=1\r\nb=2\r\n");
+}
+
+// Wherever the Windows directory is, the profile calls, the rewrites and the
+// restart's WININIT.INI all look at the same files in it.
+TEST(HostProfile, FilesWithoutADirectoryAreInTheWindowsDirectoryWhereverItIs) {
+    Scratch s;
+    hostwin::SetWindowsDirectory("C:\\");
+    ASSERT_TRUE(IniFile("wininit.ini").InsertEntry("rename", "NUL", "C:\\OLD.TXT"));
+    EXPECT_TRUE(Scratch::Exists("C:\\WININIT.INI"));
+    char value[32];
+    GetPrivateProfileStringA("rename", "NUL", "", value, sizeof value, "wininit.ini");
+    EXPECT_STREQ(value, "C:\\OLD.TXT");
+    ASSERT_TRUE(WriteProfileStringA("windows", "load", "x.exe"));
+    EXPECT_EQ(Scratch::ReadFile("C:\\WIN.INI"), "[windows]\r\nload=x.exe\r\n");
+    ASSERT_TRUE(Scratch::WriteFile("C:\\OLD.TXT", "old"));
+    EXPECT_EQ(hostwin::RestartMachine().size(), 1u);
+    EXPECT_FALSE(Scratch::Exists("C:\\OLD.TXT"));
+    EXPECT_TRUE(Scratch::Exists("C:\\WININIT.BAK"));
+    hostwin::SetWindowsDirectory("");
 }
 
 TEST(HostSysDB, TheShippedSectionsConfigureAFreshMachine) {

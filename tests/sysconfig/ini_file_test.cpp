@@ -207,16 +207,45 @@ TEST(IniFile, AProfileWriteAfterARewriteKeepsTheRewrite) {
     EXPECT_NE(text.find("b=2\r\n"), std::string::npos) << text;
 }
 
-TEST(IniFile, AFailedCopyBackKeepsTheOriginalAndTheTemporaryFile) {
+// Lines that end in a bare CR, as some old editors write them, are lines to
+// the profile calls and to the rewrites, which keep their line ends.
+TEST(IniFile, LinesEndingInABareCarriageReturnAreLines) {
+    Scratch scratch;
+    TestIni file("R");
+    ASSERT_TRUE(file.Write("[boot]\rshell=x\rkeyboard.drv=a.drv\r[other]\rshell=y\r"));
+    char buffer[16];
+    GetPrivateProfileStringA("boot", "keyboard.drv", "", buffer, sizeof buffer,
+                             file.Name().c_str());
+    EXPECT_STREQ(buffer, "a.drv");
+    GetPrivateProfileStringA("other", "shell", "", buffer, sizeof buffer, file.Name().c_str());
+    EXPECT_STREQ(buffer, "y");
+    IniFile ini(file.Name().c_str());
+    ASSERT_TRUE(ini.DisableKey("boot", "shell"));
+    EXPECT_EQ(file.Read(), "[boot]\r*shell=x\rkeyboard.drv=a.drv\r[other]\rshell=y\r");
+    ASSERT_TRUE(ini.InsertEntry("OTHER", "NULL", "n"));
+    EXPECT_EQ(file.Read(), "[boot]\r*shell=x\rkeyboard.drv=a.drv\r[other]\rNULL=n\r\nshell=y\r");
+}
+
+// The temporary file is then the only whole copy: it moves beside the file
+// under a name that no later rewrite takes.
+TEST(IniFile, AFailedCopyBackKeepsTheOriginalAndAWholeCopyPastLaterRewrites) {
     Scratch scratch;
     TestIni file("P");
     const std::string text = "[boot]\r\nshell=x\r\n";
     ASSERT_TRUE(file.Write(text));
     ASSERT_TRUE(SetFileAttributesA(file.Path().c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(IniFile(file.Name().c_str()).DisableKey("boot", "shell"));
+    IniFile ini(file.Name().c_str());
+    EXPECT_FALSE(ini.DisableKey("boot", "shell"));
+    EXPECT_FALSE(ini.InsertEntry("boot", "NULL", "n"));
     EXPECT_EQ(file.Read(), text);
-    EXPECT_EQ(Scratch::ReadFile(RewriteTempPath()), "[boot]\r\n*shell=x\r\n");
-    EXPECT_TRUE(DeleteFileA(RewriteTempPath().c_str()));
+    EXPECT_FALSE(Scratch::Exists(RewriteTempPath()));
+    TestIni other("Q");
+    ASSERT_TRUE(other.Write(text));
+    EXPECT_TRUE(IniFile(other.Name().c_str()).DisableKey("boot", "shell"));
+    EXPECT_EQ(Scratch::ReadFile(file.Path() + ".~1"), "[boot]\r\n*shell=x\r\n");
+    EXPECT_EQ(Scratch::ReadFile(file.Path() + ".~2"), "[boot]\r\nNULL=n\r\nshell=x\r\n");
+    EXPECT_TRUE(DeleteFileA((file.Path() + ".~1").c_str()));
+    EXPECT_TRUE(DeleteFileA((file.Path() + ".~2").c_str()));
 }
 
 } // namespace

@@ -71,7 +71,15 @@ TEST(RegKey, DefaultValueIsNamedExactlyOrByATrailingBackslash) {
     EXPECT_STREQ(buffer, "");
     EXPECT_FALSE(held.QueryValue("NoKey\\x", buffer, sizeof buffer));
 
-    // A path ending in a backslash makes its keys and writes nothing.
+    // An empty last component is the default value, on a held key too.
+    ASSERT_TRUE(held.SetString("", "held default"));
+    EXPECT_EQ(ReadStored(HKEY_CURRENT_USER, reg.Sub() + "\\Nls", "").data,
+              std::string("held default", 13));
+
+    // A path ending in a backslash makes its keys and writes nothing; so
+    // does a root prefix alone.
+    ASSERT_TRUE(writer.SetString("HCU\\", "ignored"));
+    EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, "", "").found);
     ASSERT_TRUE(writer.SetString(reg.Path("Velmor\\Brivanta\\3.2\\").c_str(), "ignored"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, reg.Sub() + "\\Velmor\\Brivanta\\3.2"));
     EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, reg.Sub() + "\\Velmor\\Brivanta\\3.2", "").found);

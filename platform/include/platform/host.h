@@ -22,6 +22,12 @@ namespace hostwin {
 // read fails the mount with its line number and is left as it is.
 bool MountMachine(const std::string& folder, std::string* error = nullptr);
 void UnmountMachine();
+
+// Takes the machine in `folder` (which need not exist yet) for this process
+// until it ends: a second process asking for the same machine gets InUse.
+// On InUse and Failed, *error says why.
+enum class MachineLock { Held, InUse, Failed };
+MachineLock LockMachine(const std::string& folder, std::string* error);
 bool IsMounted();
 // Mounts the machine in `folder` to be read only: nothing is written to
 // the folder or anywhere else. Its registry is held in memory and changes
@@ -104,6 +110,11 @@ const std::vector<std::string>& TriggeredFaults();
 void LogFallibleCalls(bool on);
 const std::vector<std::string>& FallibleCalls();
 
+// Stops the process with SIGSTOP at the start of its n-th fallible call (as
+// FallibleCallCount counts them), so that a parent can kill it at exactly
+// that point; 0, or ClearFaults, switches it off.
+void StopAtFallibleCall(unsigned n);
+
 // Called by the platform layer at each fallible call: true when it must fail.
 bool ShouldFail(FaultOp op, const char* path, FaultKind* kind = nullptr);
 
@@ -133,8 +144,9 @@ const std::vector<uintptr_t>& ActivatedKeyboardLayouts();
 void ResetWindows();
 
 // What GetWindowsDirectoryA reports (default "C:\WINDOWS"; "" restores it),
-// for a machine installed elsewhere, such as the root of a drive. Nothing
-// else follows it: the profile calls keep using C:\WINDOWS.
+// for a machine installed elsewhere, such as the root of a drive. The
+// profile calls, the restart's WININIT.INI and the program search follow
+// it; the system and temporary directories stay where they are.
 void SetWindowsDirectory(const char* dosPath);
 
 // ---- Program Manager, shell start, restart, version, window texts ----------
@@ -197,12 +209,12 @@ struct RenameStep {
     bool done;          // false: the file or its new place was not there
 };
 // Restarts Windows: carries out the lines of the first [rename] section of
-// C:\WINDOWS\WININIT.INI in file order the way Windows 95/98 does at start-up
-// (blanks around key and value dropped, ";" lines skipped; key NUL in any
-// case deletes the file; any other key receives the file and replaces what
-// was there; relative names are taken in the Windows directory, so a key
-// NULL moves the file to C:\WINDOWS\NULL, as under Wine), then renames
-// WININIT.INI to WININIT.BAK. Answers the lines in order.
+// WININIT.INI in the Windows directory, in file order, the way Windows 95/98
+// does at start-up (blanks around key and value dropped, ";" lines skipped;
+// key NUL in any case deletes the file; any other key receives the file and
+// replaces what was there; relative names are taken in the Windows
+// directory, so a key NULL moves the file to C:\WINDOWS\NULL, as under
+// Wine), then renames WININIT.INI to WININIT.BAK. Answers the lines in order.
 std::vector<RenameStep> RestartMachine();
 
 // GetVersionExA reports Windows NT (platform 2) instead of Windows 98.
