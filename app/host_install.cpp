@@ -50,11 +50,47 @@ bool MountSourceDrive(const std::string& source, std::string* error) {
     return linked;
 }
 
-const char kSetupModule[] = "D:\\DISK1\\SETUP.EXE";
+bool FloppyDrive::Find(const std::string& folder, std::string* error) {
+    for (const char* suffix : {".IMG", ""}) {
+        int found = 0;
+        for (int i = 0; i < 3; ++i) {
+            disks_[i] = folder + "/DISK" + std::to_string(i + 1) + suffix;
+            struct stat st;
+            found += stat(disks_[i].c_str(), &st) == 0 && (S_ISDIR(st.st_mode) != 0) == !suffix[0];
+        }
+        if (found < 3)
+            continue;
+        for (const std::string& disk : disks_)
+            if (!hostwin::CheckDisk(disk, error))
+                return false;
+        return true;
+    }
+    *error = "neither the floppy images DISK1.IMG..DISK3.IMG nor the disk folders DISK1..DISK3 "
+             "in '" +
+             folder + "'";
+    return false;
+}
 
-SetupOutcome RunSetup(DialogFrontEnd* frontEnd) {
+bool FloppyDrive::Insert(const char* disk, std::string* error) {
+    for (int i = 0; i < 3; ++i) {
+        std::string name = "DISK" + std::to_string(i + 1);
+        if (name != disk)
+            continue;
+        if (!hostwin::InsertDisk('A', disks_[i], error))
+            return false;
+        current_ = name;
+        return true;
+    }
+    *error = std::string("no disk ") + disk + " among the three";
+    return false;
+}
+
+const char kSetupModule[] = "D:\\DISK1\\SETUP.EXE";
+const char kFloppySetupModule[] = "A:\\SETUP.EXE";
+
+SetupOutcome RunSetup(DialogFrontEnd* frontEnd, const char* module) {
     ResetProductState();
-    hostwin::SetModuleFileName(kSetupModule);
+    hostwin::SetModuleFileName(module);
     SetFrontEnd(frontEnd);
     SetModuleInstance(GetModuleHandleA(nullptr));
     ShellUi ui;

@@ -34,8 +34,8 @@ const char kDemoMarker[] = ".brivanta-demo";
 const char kVersion[] = "brivanta-setup 3.2 (the setup program of Brivanta 3.2, on the host)";
 
 void Usage(std::ostream& out) {
-    out << "usage: brivanta-setup [--machine DIR] [--source DIR] [--answers FILE] [--record FILE]\n"
-           "                      [--log FILE]\n"
+    out << "usage: brivanta-setup [--machine DIR] [--source DIR | --floppies DIR]\n"
+           "                      [--answers FILE] [--record FILE] [--log FILE]\n"
            "       brivanta-setup --plan [--machine DIR] [--source DIR] [--option NAME=0|1]...\n"
            "       brivanta-setup --help | --version\n"
            "  without --plan  run the installation, its dialogs in the terminal, then\n"
@@ -45,6 +45,9 @@ void Usage(std::ostream& out) {
            "                  default: a fresh demo machine in ./brivanta-demo)\n"
            "  --source DIR    the folder holding DISK1, DISK2, DISK3; it becomes drive D:\n"
            "                  and setup runs from D:\\DISK1\\ (default: the sample disks)\n"
+           "  --floppies DIR  the floppy images DISK1.IMG..DISK3.IMG (or the folders\n"
+           "                  DISK1..DISK3) in DIR: setup runs from A:\\ with disk 1 in\n"
+           "                  the floppy drive A:; each disk prompt swaps the disk\n"
            "  --answers FILE  answer the dialogs from FILE (checked first), printing one\n"
            "                  line per dialog; without a terminal and without this,\n"
            "                  the proposed answers are taken\n"
@@ -72,7 +75,7 @@ int BadInput(const std::string& error) {
 
 struct Arguments {
     bool plan = false, help = false, version = false, optionGiven = false;
-    std::string machine, source = BRIVANTA_SAMPLE_DISKS, answers, record, log;
+    std::string machine, source, floppies, answers, record, log;
     PlanOptions options;
 };
 
@@ -99,6 +102,7 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
         const char* what;
     } kValues[] = {{"--machine", &Arguments::machine, "a folder"},
                    {"--source", &Arguments::source, "a folder"},
+                   {"--floppies", &Arguments::floppies, "a folder"},
                    {"--answers", &Arguments::answers, "a file"},
                    {"--record", &Arguments::record, "a file"},
                    {"--log", &Arguments::log, "a file"},
@@ -141,6 +145,12 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
         *error = "--option sets an option for --plan only; an installation asks for them";
     else if (a->plan && (!a->answers.empty() || !a->record.empty() || !a->log.empty()))
         *error = "--answers, --record and --log are for an installation, not for --plan";
+    else if (a->plan && !a->floppies.empty())
+        *error = "--floppies is for an installation; --plan reads the disks of --source";
+    else if (!a->floppies.empty() && !a->source.empty())
+        *error = "--source and --floppies both name the disks: give one of them";
+    if (a->source.empty() && a->floppies.empty())
+        a->source = BRIVANTA_SAMPLE_DISKS;
     return error->empty();
 }
 
@@ -246,16 +256,19 @@ void PrintRestart(const std::vector<hostwin::RenameStep>& steps) {
 // The installation with its dialogs in the terminal, the report of what
 // changed, the restart, and one sentence of how it ended; answers the exit
 // code.
-int RunInstallation(const Arguments& a, const AnswerFile* answers) {
+int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* floppy) {
     static AnswerFile kProposed; // empty: every dialog takes its proposed answer
     if (!answers && !isatty(0))
         answers = &kProposed;
     TerminalFrontEnd terminal(std::cin, std::cout, answers, isatty(1) != 0);
+    terminal.SetDiskDrive(floppy);
     AnswerFile record;
     RunWatch watch(&terminal, a.record.empty() ? nullptr : &record);
     TerminalFrontEnd::InstallInterruptHandler();
+    if (floppy)
+        LogLine("floppy %s in drive A:", floppy->Current());
     MachineSnapshot before = TakeSnapshot(hostwin::MachineFolder());
-    SetupOutcome outcome = RunSetup(&watch);
+    SetupOutcome outcome = RunSetup(&watch, floppy ? kFloppySetupModule : kSetupModule);
     if (!a.record.empty() && !SaveRecord(a.record, record))
         std::cerr << "brivanta-setup: cannot write the record " << a.record << "\n";
     MachineSnapshot after = TakeSnapshot(hostwin::MachineFolder());
@@ -306,7 +319,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Everything given is checked before the machine is made or reset.
-    if (a.source.empty() || !Exists(a.source + "/DISK1"))
+    FloppyDrive floppy;
+    if (!a.floppies.empty() && !floppy.Find(a.floppies, &error))
+        return BadInput("--floppies: " + error);
+    if (a.floppies.empty() && (a.source.empty() || !Exists(a.source + "/DISK1")))
         return BadInput("no DISK1 in the source folder '" + a.source + "' (give --source DIR)");
     // One run per machine, held until the process ends; a plan without a
     // machine plans on one held in memory, which nobody else can reach.
@@ -340,10 +356,12 @@ int main(int argc, char** argv) {
         result = ExitBadInput;
     else if (!hostwin::MountMachine(machine, &error))
         result = BadInput(error);
-    else if (!MountSourceDrive(a.source, &error))
+    else if (a.floppies.empty() ? !MountSourceDrive(a.source, &error)
+                                : !floppy.Insert("DISK1", &error))
         result = BadInput(error);
     else
-        result = RunInstallation(a, a.answers.empty() ? nullptr : &answers);
+        result = RunInstallation(a, a.answers.empty() ? nullptr : &answers,
+                                 a.floppies.empty() ? nullptr : &floppy);
     hostwin::UnmountMachine();
     SetRunLog(nullptr);
     if (logFile)

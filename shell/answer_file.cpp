@@ -20,6 +20,8 @@ const AnswerKey kAnswerKeys[] = {
     {"Options", "Result", AnswerButton},
     {"Source", "Directory", AnswerDirectory},
     {"Source", "Disk #", AnswerDirectory},
+    // The floppies put in the drive at the prompts for disk N, one a prompt.
+    {"Source", "Insert Disk #", AnswerDisks},
     {"Progress", "CancelAt", AnswerPercent},
     // The questions by the base id of their message.
     {"Questions", "3", AnswerButton},  // abort the installation?
@@ -116,9 +118,44 @@ const char* WhatItTakes(AnswerValueKind kind, const char* value) {
             if (static_cast<unsigned char>(*c) < 32)
                 return "takes a directory without control characters";
         return nullptr;
+    case AnswerDisks: {
+        char disk[8];
+        int count = 0;
+        while (ListedDisk(value, count, disk))
+            ++count;
+        int commas = 0;
+        for (const char* c = value; *c; ++c)
+            commas += *c == ',';
+        return count > 0 && count == commas + 1
+                   ? nullptr
+                   : "takes DISK1, DISK2, DISK3 or KEEP, or a list of them separated by commas";
+    }
     }
     return "is not known";
 }
+
+} // namespace
+
+bool ListedDisk(const char* list, int index, char* out) {
+    for (; index > 0 && list; --index)
+        if ((list = std::strchr(list, ',')))
+            ++list;
+    if (!list)
+        return false;
+    const char* end = std::strchr(list, ',');
+    char item[AnswerFile::LineSize];
+    Trimmed(list, end ? end : list + std::strlen(list), item);
+    static const char* const kDisks[] = {"DISK1", "DISK2", "DISK3", "KEEP"};
+    for (const char* disk : kDisks) {
+        if (CompareNoCase(item, disk) == 0) {
+            CopyText(out, 8, disk);
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
 
 // Counts the faults of one file and hands each on as "FILE:LINE: text".
 struct FaultReport {

@@ -21,6 +21,7 @@ enum AnswerValueKind {
     AnswerFlag,      // 0 or 1
     AnswerPercent,   // a whole number from 0 to 100
     AnswerDirectory, // a text of 1 to 254 characters, as typed into a prompt
+    AnswerDisks,     // DISK1, DISK2, DISK3 or KEEP, or a list of them separated by commas
 };
 
 struct AnswerKey {
@@ -31,6 +32,10 @@ struct AnswerKey {
 // Every key an answer file may hold, in the order a written file has them.
 extern const AnswerKey kAnswerKeys[];
 extern const int kAnswerKeyCount;
+
+// The `index`-th disk (from 0) of an AnswerDisks value, upper-cased into
+// `out` (8 bytes); false past the end of the list or where it is not one.
+bool ListedDisk(const char* list, int index, char* out);
 
 // Where the faults of a file go, one "FILE:LINE: what is wrong" each.
 class AnswerFaults {

@@ -49,6 +49,19 @@ bool IsQuestion(const DialogState& state) {
     return state.templateId == MapResourceId(DlgQuestion);
 }
 
+int PromptedDisk(const DialogState& state) {
+    const char* name = state.argument;
+    if (!IsPrompt(state) || CompareNoCaseN(name, "Disk ", 5) != 0)
+        return 0;
+    int number = 0;
+    for (const char* c = name + 5; *c; ++c) {
+        if (*c < '0' || *c > '9' || number > 9)
+            return 0;
+        number = number * 10 + (*c - '0');
+    }
+    return number;
+}
+
 const char* DialogName(const DialogState& state) {
     if (state.templateId == IDD_WELCOME)
         return "the welcome dialog";
@@ -59,6 +72,15 @@ const char* DialogName(const DialogState& state) {
     if (IsPrompt(state))
         return state.argument[0] ? "the disk prompt" : "the source prompt";
     return IsQuestion(state) ? "a question" : "a message";
+}
+
+void InsertedDiskNote(const DialogState& state, char* out, size_t size) {
+    if (std::strcmp(state.insertedDisk, "KEEP") == 0)
+        CopyText(out, size, " (the disk in the drive kept)");
+    else if (state.insertedDisk[0])
+        std::snprintf(out, size, " (inserted %s)", state.insertedDisk);
+    else
+        CopyText(out, size, "");
 }
 
 void DescribeDialog(const DialogState& state, int result, char* out, size_t size) {
@@ -77,8 +99,10 @@ void DescribeDialog(const DialogState& state, int result, char* out, size_t size
                       button);
     } else if (IsPrompt(state)) {
         OneLine(state.Text(IDC_PROMPT_LINE), text, sizeof text);
-        std::snprintf(out, size, "prompt %d \"%s\" \"%s\" => %s", state.messageId, text,
-                      state.Text(IDC_DIRECTORY_EDIT), button);
+        char disk[32];
+        InsertedDiskNote(state, disk, sizeof disk);
+        std::snprintf(out, size, "prompt %d \"%s\" \"%s\" => %s%s", state.messageId, text,
+                      state.Text(IDC_DIRECTORY_EDIT), button, disk);
     } else {
         OneLine(state.Text(IDC_MESSAGE_TEXT), text, sizeof text);
         std::snprintf(out, size, "%s %d \"%s\" => %s", IsQuestion(state) ? "question" : "message",
@@ -151,6 +175,22 @@ int DialogAnswers::Answer(DialogState& state) {
     return Decide(state);
 }
 
+void DialogAnswers::DiskToInsert(const DialogState& state, char* out) {
+    int number = PromptedDisk(state);
+    if (number <= 0 || number >= int(sizeof diskPrompts_)) {
+        CopyText(out, DialogState::DiskNameSize, "KEEP");
+        return;
+    }
+    char key[DialogState::ArgumentSize + 8];
+    std::snprintf(key, sizeof key, "Insert %s", state.argument);
+    const char* list = answers_ ? answers_->Get("Source", key) : nullptr;
+    int prompt = diskPrompts_[number];
+    if (prompt < 255)
+        ++diskPrompts_[number];
+    if (!list || !ListedDisk(list, prompt, out))
+        std::snprintf(out, DialogState::DiskNameSize, "DISK%d", number);
+}
+
 bool DialogAnswers::CancelProgress(int percent) {
     if (stopping_)
         return true;
@@ -188,6 +228,15 @@ void RecordAnswer(AnswerFile* record, const DialogState& state, int result, bool
         if (result == 1)
             record->Set("Source", state.argument[0] ? state.argument : "Directory",
                         state.Text(IDC_DIRECTORY_EDIT));
+        if (state.insertedDisk[0]) {
+            // One disk for each prompt, in turn.
+            char key[DialogState::ArgumentSize + 8], disks[AnswerFile::ValueSize];
+            std::snprintf(key, sizeof key, "Insert %s", state.argument);
+            const char* earlier = record->Get("Source", key);
+            std::snprintf(disks, sizeof disks, "%s%s%s", earlier ? earlier : "", earlier ? "," : "",
+                          state.insertedDisk);
+            record->Set("Source", key, disks);
+        }
     } else if (IsQuestion(state)) {
         char key[16];
         std::snprintf(key, sizeof key, "%d", state.messageId);

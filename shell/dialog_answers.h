@@ -28,6 +28,12 @@ class DialogAnswers {
     // when the bar first reaches [Progress] CancelAt; always while stopping.
     bool CancelProgress(int percent);
 
+    // At a disk prompt over a floppy drive: the disk to put in the drive
+    // (into `out`, 8 bytes), the next of the answers' [Source] Insert Disk N
+    // list for this prompt, else the disk the prompt names; "KEEP" leaves
+    // the one there.
+    void DiskToInsert(const DialogState& state, char* out);
+
     // From now on every dialog is cancelled and every abort question
     // confirmed, so the run ends as soon as it can with nothing more done.
     void Stop() { stopping_ = true; }
@@ -52,18 +58,26 @@ class DialogAnswers {
     Seen seen_[64];
     int seenCount_ = 0;
     int dialogs_ = 0;
+    unsigned char diskPrompts_[100] = {}; // the prompts for disk N answered so far
 };
 
 // One dialog and its answer in a line, such as
 //   welcome => Continue
 //   question 57 "You must restart ... / Do you want to restart ...?" => OK
 //   prompt 6 "Enter Brivanta destination directory." "C:\VELMOR" => OK
+//   prompt 30 "Put the Disk 2 in the drive (or type new directory)." "A:\" => OK (inserted DISK2)
 //   options 1111011 "C:\VELMOR\" => OK
 void DescribeDialog(const DialogState& state, int result, char* out, size_t size);
+// " (inserted DISK2)", " (the disk in the drive kept)" or "": what the
+// front end did with the floppy at a disk prompt.
+void InsertedDiskNote(const DialogState& state, char* out, size_t size);
 // "the welcome dialog", "the options dialog", "the destination prompt", ...
 const char* DialogName(const DialogState& state);
 bool IsQuestion(const DialogState& state);
 bool IsPrompt(const DialogState& state);
+// The number of the disk a disk prompt asks for ("Disk 2": 2); 0 for any
+// other dialog. The disk's folder and floppy image are named DISKn.
+int PromptedDisk(const DialogState& state);
 
 // Writes the answer a dialog was given into `record`, so that the record
 // answers the dialog the same way when it is replayed. `inOptions`: the

@@ -11,7 +11,7 @@
 // back when command 1 or 2 ends it.
 class DialogState {
   public:
-    enum { MaxItems = 12, TextSize = MAX_PATH, ArgumentSize = 256 };
+    enum { MaxItems = 12, TextSize = MAX_PATH, ArgumentSize = 256, DiskNameSize = 8 };
     enum { NoCheck = -1 };
 
     int templateId = 0;               // resource id of the template, already mapped
@@ -19,6 +19,9 @@ class DialogState {
     int defaultButton = 0;            // button made default and focused; 0 = the template's
     int focus = 0;                    // control focused when the dialog shows; 0 = none
     char argument[ArgumentSize] = ""; // the text put into the message, if any
+    // A disk prompt over a floppy drive: the disk the front end put in the
+    // drive ("DISK2"), or "KEEP" when it left the one there; "" otherwise.
+    char insertedDisk[DiskNameSize] = "";
 
     // False when the table is full (the text is then not shown).
     bool SetText(int control, const char* text);

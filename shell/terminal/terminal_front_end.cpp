@@ -277,10 +277,56 @@ int TerminalFrontEnd::Unanswered(const DialogState& state) {
     return 2;
 }
 
+bool TerminalFrontEnd::InsertDisk(const char* disk, DialogState& state) {
+    CopyText(state.insertedDisk, sizeof state.insertedDisk, "KEEP");
+    if (std::strcmp(disk, "KEEP") == 0)
+        return true;
+    std::string error;
+    if (!drive_->Insert(disk, &error)) {
+        out_ << "  (" << disk << " cannot be inserted: " << error << ")\n";
+        return false;
+    }
+    CopyText(state.insertedDisk, sizeof state.insertedDisk, disk);
+    return true;
+}
+
+// Enter puts the disk the prompt names in the drive, a number that disk;
+// either answers the prompt OK (1). "k" keeps the disk in the drive and
+// goes on to the prompt (0); Esc cancels the prompt.
+int TerminalFrontEnd::OfferDisk(DialogState& state) {
+    for (;;) {
+        out_ << "  Floppy (Enter: DISK" << PromptedDisk(state) << ", 1-" << drive_->DiskCount()
+             << ": DISKn, k: keep " << drive_->Current() << ", Esc: Cancel): ";
+        std::string line;
+        if (!ReadLine(&line))
+            return Unanswered(state);
+        bool keep = line == "k" || line == "K";
+        if (keep || IsEscape(line)) {
+            CopyText(state.insertedDisk, sizeof state.insertedDisk, "KEEP");
+            return keep ? 0 : 2;
+        }
+        int number = line.empty() ? PromptedDisk(state)
+                     : line.size() == 1 && std::isdigit(static_cast<unsigned char>(line[0]))
+                         ? line[0] - '0'
+                         : 0;
+        char disk[DialogState::DiskNameSize];
+        std::snprintf(disk, sizeof disk, "DISK%d", number);
+        if (number < 1 || number > drive_->DiskCount())
+            out_ << "  (no such choice)\n";
+        else if (InsertDisk(disk, state))
+            return 1;
+    }
+}
+
 int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
                                   DialogCommands* commands) {
     std::vector<char> keys = DialogKeys(t);
     Print(t, state, keys);
+    if (drive_ && PromptedDisk(state)) {
+        int offered = OfferDisk(state);
+        if (offered != 0)
+            return offered;
+    }
     for (;;) {
         std::string line;
         if (IsPrompt(state)) {
@@ -334,6 +380,9 @@ void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& st
                        ButtonName(t, result);
     if (state.HasText(IDC_DIRECTORY_EDIT))
         line += std::string(" \"") + state.Text(IDC_DIRECTORY_EDIT) + "\"";
+    char disk[32];
+    InsertedDiskNote(state, disk, sizeof disk);
+    line += disk;
     if (state.templateId == IDD_OPTIONS) {
         line += " (";
         for (const OptionBox& box : kOptionBoxes)
@@ -353,6 +402,11 @@ int TerminalFrontEnd::RunDialog(HWND, DialogState& state, DialogCommands* comman
         result = Interactive(t, state, commands);
     if (result != AnswerByPolicy)
         return result;
+    if (drive_ && PromptedDisk(state) && !answers_.Stopping()) {
+        char disk[DialogState::DiskNameSize];
+        answers_.DiskToInsert(state, disk);
+        InsertDisk(disk, state);
+    }
     bool looped = answers_.LoopDialog() != nullptr;
     result = answers_.Answer(state);
     Transcript(t, state, result);

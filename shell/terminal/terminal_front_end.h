@@ -17,6 +17,17 @@
 #include <string>
 #include <vector>
 
+// A floppy drive whose disk the user swaps while a disk prompt waits.
+class DiskDrive {
+  public:
+    virtual ~DiskDrive() = default;
+    virtual int DiskCount() const = 0;       // the disks DISK1..DISKn at hand
+    virtual const char* Current() const = 0; // the disk in the drive ("DISK1")
+    // Puts `disk` ("DISK2") in the drive; false, the reason in `error`,
+    // when it cannot, and the disk in the drive stays.
+    virtual bool Insert(const char* disk, std::string* error) = 0;
+};
+
 class TerminalFrontEnd : public DialogFrontEnd {
   public:
     // `answers`: none for an interactive run (the user answers), else the
@@ -29,6 +40,10 @@ class TerminalFrontEnd : public DialogFrontEnd {
     // Ctrl-C: Cancel in the progress window and in a dialog being answered.
     static void InstallInterruptHandler();
     static void Interrupt(); // what the handler does; tests call it
+
+    // Each disk prompt then offers to swap the disk in `drive` (interactive)
+    // or swaps it as the answers say, before the prompt is answered.
+    void SetDiskDrive(DiskDrive* drive) { drive_ = drive; }
 
     // Where the run stands with its answers: stopped, or looping.
     const DialogAnswers& Answers() const { return answers_; }
@@ -48,6 +63,8 @@ class TerminalFrontEnd : public DialogFrontEnd {
     void PrintWrapped(const std::string& text, const char* indent) const;
     int Interactive(const DialogTemplate& t, DialogState& state, DialogCommands* commands);
     int Unanswered(const DialogState& state);
+    int OfferDisk(DialogState& state);
+    bool InsertDisk(const char* disk, DialogState& state);
     void Transcript(const DialogTemplate& t, const DialogState& state, int result);
     bool ReadLine(std::string* line);
     void EndBarLine();
@@ -56,6 +73,7 @@ class TerminalFrontEnd : public DialogFrontEnd {
     std::istream& in_;
     std::ostream& out_;
     DialogAnswers answers_;
+    DiskDrive* drive_ = nullptr;
     bool interactive_;
     bool redraw_;
     int columns_;

@@ -296,6 +296,13 @@ class Program {
         return Shell(std::string(BRIVANTA_SETUP) + " " + args + (quiet ? " 2>/dev/null" : " 2>&1"),
                      status);
     }
+    // The same with standard input a terminal that gets `keys`.
+    std::string RunAtTerminal(const std::string& args, const std::string& keys, int* status) const {
+        Write("keys", keys);
+        return Shell(std::string("script -qec '") + BRIVANTA_SETUP + " " + args +
+                         "' /dev/null <keys",
+                     status);
+    }
     // Every file below `folder` with its contents.
     std::string Tree(const std::string& folder) const {
         int status;
@@ -379,7 +386,11 @@ TEST(SetupProgram, ArgumentsAndFilesAreCheckedBeforeAnythingChanges) {
     p.Run("--answers cancel.ini", &status); // makes ./brivanta-demo
     ASSERT_EQ(status, 2);
     p.Write("brivanta-demo/kept", "a file of the demo machine");
-    p.Write("bad.ini", "[Progress]\nCancelAt=abc\n[Bogus]\nX=1\n");
+    p.Write("bad.ini",
+            "[Progress]\nCancelAt=abc\n[Bogus]\nX=1\n[Source]\nInsert Disk 2=DISK1,A:\n");
+    ASSERT_EQ(mkdir(p.Path("junk").c_str(), 0755), 0);
+    for (const char* disk : {"junk/DISK1.IMG", "junk/DISK2.IMG", "junk/DISK3.IMG"})
+        p.Write(disk, std::string(1474560, 'x'));
     const struct {
         std::string args;
         int code;
@@ -389,7 +400,15 @@ TEST(SetupProgram, ArgumentsAndFilesAreCheckedBeforeAnythingChanges) {
         {"--answers .", 5, ".: is a directory, not an answer file"},
         {"--answers bad.ini", 5,
          "bad.ini:2: [Progress] CancelAt takes a whole percentage from 0 to 100, not \"abc\"\n"
-         "bad.ini:3: unknown section [Bogus]\n"},
+         "bad.ini:3: unknown section [Bogus]\n"
+         "bad.ini:6: [Source] Insert Disk 2 takes DISK1, DISK2, DISK3 or KEEP, or a list of them "
+         "separated by commas, not \"DISK1,A:\"\n"},
+        {"--floppies .", 5,
+         "--floppies: neither the floppy images DISK1.IMG..DISK3.IMG nor the disk folders "
+         "DISK1..DISK3 in '.'"},
+        {"--floppies junk", 5,
+         "--floppies: junk/DISK1.IMG is not a floppy image that mtools can read"},
+        {"--floppies junk --source .", 5, "--source and --floppies both name the disks"},
         {"--option DunorU=0", 5, "--option sets an option for --plan only"},
         {"--answers", 5, "--answers needs a file"},
         {"--record /nonexistent/r.ini", 5, "--record: /nonexistent/r.ini cannot be written"},
@@ -450,6 +469,78 @@ TEST(SetupProgram, ARecordReplaysTheRunAndTheLogTellsEachStep) {
           "dialog message 15 \"Installation was successful!\" => OK"})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     EXPECT_EQ(lines.back(), "result 1: Installed; the restart was declined.");
+}
+
+// From three floppies in drive A: as from the disk folders on D:. Message 30
+// asks for each disk with A:\ proposed; disk 1 left in the drive gives
+// message 10 for the first file of disk 2 and the prompt again. Typed at a
+// terminal from the images, its record replayed from the folders, and the
+// proposed disks: each leaves the machine of the installation from D:, but
+// for the source directory, and disk 3 in the drive.
+TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
+    Program p;
+    int status;
+    const std::string disks = BRIVANTA_SAMPLE_DISKS; // images and folders
+    ASSERT_EQ(mkdir(p.Path("folders").c_str(), 0755), 0);
+    for (std::string disk : {"/DISK1", "/DISK2", "/DISK3"})
+        ASSERT_EQ(symlink((disks + disk).c_str(), p.Path("folders" + disk).c_str()), 0);
+    p.Write("a.ini", std::string(kAllOptions) + "[Questions]\n57=2\n");
+    std::string out = p.Run("--machine from-d --source " + disks + " --answers a.ini", &status);
+    ASSERT_EQ(status, 1) << out;
+
+    // Welcome, destination (directory, key), create it?, options; disk 1,
+    // message 10, disk 2, disk 3; no restart, done.
+    out = p.RunAtTerminal("--floppies " + disks + " --machine typed --record r.ini --log typed.log",
+                          "\nC:\\VELMOR\\BV\n\n\n\n1\n\n\n\nc\n\n", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("  Floppy (Enter: DISK2, 1-3: DISKn, k: keep DISK1, Esc: Cancel): "),
+              std::string::npos)
+        << out;
+    const std::string prompt = "dialog prompt 30 \"Put the Disk ";
+    const std::string request =
+        " in the drive (or type new directory).\" \"A:\\\" => OK (inserted ";
+    const std::vector<std::string> wrongDiskFirst = {
+        "floppy DISK1 in drive A:", prompt + "2" + request + "DISK1)",
+        "dialog message 10 \"The file Fonts\\c8514fix.fo_ could not be found!\" => OK",
+        prompt + "2" + request + "DISK2)", prompt + "3" + request + "DISK3)"};
+    auto disksAndErrors = [&](const std::string& log) {
+        std::vector<std::string> lines;
+        for (const std::string& line : Lines(p.Read(log)))
+            if (line.rfind("floppy", 0) == 0 || line.rfind(prompt, 0) == 0 ||
+                line.rfind("dialog message", 0) == 0)
+                lines.push_back(line);
+        lines.pop_back(); // "Installation was successful!"
+        return lines;
+    };
+    EXPECT_EQ(disksAndErrors("typed.log"), wrongDiskFirst);
+    EXPECT_NE(p.Read("r.ini").find("[Source]\nDisk 2=A:\\\nDisk 3=A:\\\n"
+                                   "Insert Disk 2=DISK1,DISK2\nInsert Disk 3=DISK3\n"),
+              std::string::npos)
+        << p.Read("r.ini");
+
+    out =
+        p.Run("--floppies folders --machine replayed --answers r.ini --log replayed.log", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_EQ(p.Read("replayed.log"), p.Read("typed.log"));
+    out = p.Run("--floppies " + disks + " --machine proposed --answers a.ini --log proposed.log",
+                &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_EQ(disksAndErrors("proposed.log"),
+              (std::vector<std::string>{"floppy DISK1 in drive A:", wrongDiskFirst[3],
+                                        wrongDiskFirst[4]}));
+
+    std::string registry = p.Read("from-d/registry.reg");
+    const std::string source = "\"Source dir\"=\"D:\\\\DISK1\\\\\"";
+    ASSERT_NE(registry.find(source), std::string::npos);
+    registry.replace(registry.find(source), source.size(), "\"Source dir\"=\"A:\\\\\"");
+    for (const char* machine : {"typed", "replayed", "proposed"}) {
+        SCOPED_TRACE(machine);
+        const std::string m = machine;
+        EXPECT_EQ(p.Tree(m + "/drive_c"), p.Tree("from-d/drive_c"));
+        EXPECT_EQ(p.Read(m + "/registry.reg"), registry);
+        EXPECT_EQ(p.Tree(m + "/progman"), p.Tree("from-d/progman"));
+        EXPECT_EQ(p.Tree(m + "/drive_a"), p.Tree(disks + "/DISK3"));
+    }
 }
 
 // The plan changes nothing anywhere: a machine that does not exist is not

@@ -45,6 +45,14 @@ std::string HostPath(const char* dosPath);
 // The module file name GetModuleFileNameA reports (a DOS path).
 void SetModuleFileName(const char* dosPath);
 
+// Drives A: and B: are floppy drives (GetDriveTypeA: DRIVE_REMOVABLE). A
+// disk is a host folder or a 1.44 MB floppy image, read with mtools.
+// CheckDisk reads nothing into the machine; InsertDisk replaces what the
+// drive shows with the disk's files, as a person swaps floppies, and leaves
+// the disk in the drive where it is when the new one cannot be read.
+bool CheckDisk(const std::string& disk, std::string* error);
+bool InsertDisk(char drive, const std::string& disk, std::string* error);
+
 // A resource of the program's own module, as FindResourceA finds it.
 struct EmbeddedResource {
     const char* type; // "FD", "MF", ...; "#5" for an integer type such as RT_DIALOG
