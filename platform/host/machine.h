@@ -1,7 +1,7 @@
 // Internal state of the emulated machine shared by the host Win32 calls.
 #pragma once
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 
 #include <string>

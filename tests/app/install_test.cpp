@@ -7,7 +7,7 @@
 #include "support/scratch.h"
 #include "terminal_front_end.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "support/scratch.h"
 #include "terminal_front_end.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 
 #include <algorithm>
 #include <cstdio>

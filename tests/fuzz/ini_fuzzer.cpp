@@ -6,7 +6,7 @@
 // WININIT.INI), 4 InsertEntry instead of DisableKey, 8 no file at all.
 #include "fuzz_input.h"
 #include "ini_file.h"
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 
 #include <fstream>

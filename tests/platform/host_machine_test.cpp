@@ -1,7 +1,7 @@
 // The emulated machine itself: how it is made and how faults are switched.
 #include "support/scratch.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "support/progman_server.h"
 #include "support/scratch.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 #include "program_group.h"
 

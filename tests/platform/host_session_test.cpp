@@ -4,7 +4,7 @@
 // windows and the calls that raise them.
 #include "support/scratch.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The host stand-in's windows of other programs and keyboard layouts.
 #include "support/scratch.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

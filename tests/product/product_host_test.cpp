@@ -17,7 +17,7 @@
 #include "support/scripted_ui.h"
 #include "support/test_script.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 
 #include <gtest/gtest.h>
 #include <cstring>

@@ -16,7 +16,7 @@
 #include <vector>
 
 #ifndef _WIN32
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #endif
 
 inline std::string WithBackslash(std::string dir) {

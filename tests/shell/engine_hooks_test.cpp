@@ -11,7 +11,7 @@
 #include "support/test_script.h"
 #include "text.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -20,7 +20,7 @@
 #define BRIVANTA_ON_HOST 0
 #else
 #define BRIVANTA_ON_HOST 1
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #endif
 
 #define HOST_ONLY(difference) BRIVANTA_ON_HOST

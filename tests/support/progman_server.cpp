@@ -37,7 +37,7 @@ bool ProgmanServer::Send(const std::string& command) {
 
 #ifndef _WIN32
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 
 #include <strings.h>
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include <unistd.h>
 #endif
 

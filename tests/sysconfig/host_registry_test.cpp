@@ -3,7 +3,7 @@
 #include "support/scratch.h"
 #include "support/test_script.h"
 
-#include "platform/host.h"
+#include "platform/host_testing.h"
 #include "platform/win32.h"
 #include "ini_file.h"
 #include "reg_key.h"
