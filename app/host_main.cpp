@@ -261,6 +261,8 @@ int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* 
     if (!answers && !isatty(0))
         answers = &kProposed;
     TerminalFrontEnd terminal(std::cin, std::cout, answers, isatty(1) != 0);
+    if (!answers)
+        terminal.UseTerminalKeys(0);
     terminal.SetDiskDrive(floppy);
     AnswerFile record;
     RunWatch watch(&terminal, a.record.empty() ? nullptr : &record);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <istream>
 #include <ostream>
+#include <string>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -255,15 +256,80 @@ void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state,
     PrintWrapped(buttons, "  ");
 }
 
+TerminalFrontEnd::~TerminalFrontEnd() {
+    if (keysFd_ >= 0)
+        tcsetattr(keysFd_, TCSANOW, &savedKeys_);
+}
+
+void TerminalFrontEnd::UseTerminalKeys(int fd) {
+    termios keys;
+    if (tcgetattr(fd, &keys) != 0)
+        return;
+    savedKeys_ = keys;
+    keys.c_cc[VEOL] = '\x1b'; // a line ends at Esc as at Enter
+    if (tcsetattr(fd, TCSANOW, &keys) == 0)
+        keysFd_ = fd;
+}
+
+// An arrow or function key sends Esc with "[" or "O" and more at once, so
+// those bytes are already waiting behind the Esc: take them without waiting
+// and pass over such a sequence. Anything else is kept for the next line.
+bool TerminalFrontEnd::KeySequenceFollows() {
+    termios now = {};
+    if (tcgetattr(keysFd_, &now) != 0)
+        return false;
+    termios raw = now;
+    raw.c_lflag &= ~tcflag_t(ICANON);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    char waiting[64];
+    ssize_t n = tcsetattr(keysFd_, TCSANOW, &raw) == 0 ? read(keysFd_, waiting, sizeof waiting) : 0;
+    tcsetattr(keysFd_, TCSANOW, &now);
+    typedAhead_.append(waiting, n > 0 ? size_t(n) : 0);
+    const std::string& t = typedAhead_;
+    size_t end = 0;
+    if (t.size() >= 2 && t[0] == 'O') {
+        end = 2;
+    } else if (!t.empty() && t[0] == '[') {
+        end = 1;
+        while (end < t.size() && !(t[end] >= 0x40 && t[end] <= 0x7e))
+            ++end;
+        end = end < t.size() ? end + 1 : end; // with its final byte
+    }
+    typedAhead_.erase(0, end);
+    return end > 0;
+}
+
+int TerminalFrontEnd::NextKey() {
+    if (typedAhead_.empty())
+        return in_.get();
+    int key = static_cast<unsigned char>(typedAhead_[0]);
+    typedAhead_.erase(0, 1);
+    return key;
+}
+
 bool TerminalFrontEnd::ReadLine(std::string* line) {
     out_.flush();
-    if (std::getline(in_, *line)) {
-        if (!line->empty() && line->back() == '\r')
-            line->pop_back();
-        return true;
+    line->clear();
+    for (;;) {
+        int key = NextKey();
+        if (key == std::char_traits<char>::eof()) {
+            in_.clear();
+            return !line->empty();
+        }
+        if (key == '\n')
+            break;
+        if (key == '\x1b' && keysFd_ >= 0 && KeySequenceFollows())
+            continue;
+        line->push_back(char(key));
+        if (key == '\x1b' && keysFd_ >= 0) {
+            out_ << "\n"; // the terminal echoed the Esc, not a line end
+            break;
+        }
     }
-    in_.clear();
-    return false;
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return true;
 }
 
 // The input ended, or Ctrl-C came instead of a line.

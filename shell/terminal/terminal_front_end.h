@@ -15,6 +15,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <termios.h>
 #include <vector>
 
 // A floppy drive whose disk the user swaps while a disk prompt waits.
@@ -36,6 +37,14 @@ class TerminalFrontEnd : public DialogFrontEnd {
     // place. `columns`: the width to fit; 0 asks the terminal each time.
     TerminalFrontEnd(std::istream& in, std::ostream& out, const AnswerFile* answers, bool redraw,
                      int columns = 0);
+
+    ~TerminalFrontEnd();
+
+    // Standard input is the terminal `fd`: Esc then ends a line at once, so
+    // a lone Esc cancels without Enter, and the keys that send Esc and more
+    // (arrows, function keys) are passed over. The terminal's settings come
+    // back when the front end goes.
+    void UseTerminalKeys(int fd);
 
     // Ctrl-C: Cancel in the progress window and in a dialog being answered.
     static void InstallInterruptHandler();
@@ -67,6 +76,8 @@ class TerminalFrontEnd : public DialogFrontEnd {
     bool InsertDisk(const char* disk, DialogState& state);
     void Transcript(const DialogTemplate& t, const DialogState& state, int result);
     bool ReadLine(std::string* line);
+    int NextKey();
+    bool KeySequenceFollows();
     void EndBarLine();
     int Columns() const;
 
@@ -74,6 +85,9 @@ class TerminalFrontEnd : public DialogFrontEnd {
     std::ostream& out_;
     DialogAnswers answers_;
     DiskDrive* drive_ = nullptr;
+    int keysFd_ = -1;        // the terminal of UseTerminalKeys, else -1
+    termios savedKeys_ = {}; // its settings before
+    std::string typedAhead_; // read from the terminal after an Esc, not yet taken
     bool interactive_;
     bool redraw_;
     int columns_;

@@ -298,9 +298,10 @@ class Program {
     }
     // The same with standard input a terminal that gets `keys`.
     std::string RunAtTerminal(const std::string& args, const std::string& keys, int* status) const {
+        // Typed once the program has started, as a person types.
         Write("keys", keys);
-        return Shell(std::string("script -qec '") + BRIVANTA_SETUP + " " + args +
-                         "' /dev/null <keys",
+        return Shell(std::string("(sleep 1; cat keys) | script -qec '") + BRIVANTA_SETUP + " " +
+                         args + "' /dev/null",
                      status);
     }
     // Every file below `folder` with its contents.
@@ -375,6 +376,20 @@ TEST(SetupProgram, ExitCodesAndTheLastSentenceTellHowTheRunEnded) {
             EXPECT_EQ(out.find("more values and keys)="), std::string::npos) << out;
         }
     }
+}
+
+// At a terminal Esc alone cancels, without Enter, and an arrow key (Esc
+// and more) is not taken for Esc: Esc at the welcome, Esc at the abort
+// question (its Cancel), then Down and Enter at the welcome.
+TEST(SetupProgram, AtATerminalEscNeedsNoEnterAndArrowKeysAreNotEsc) {
+    Program p;
+    int status;
+    std::string out = p.RunAtTerminal("--machine m", "\x1b\x1b\x1b[B\n", &status);
+    EXPECT_EQ(status, 2) << out;
+    size_t first = out.find("== Brivanta 98 Setup =="), abort = out.find("abort the installation?");
+    EXPECT_LT(first, abort) << out;
+    EXPECT_NE(out.find("== Brivanta 98 Setup ==", abort), std::string::npos) << out;
+    EXPECT_NE(out.find("Cancelled in the destination prompt."), std::string::npos) << out;
 }
 
 // Nothing is made, reset or changed before the arguments and the files
