@@ -87,6 +87,9 @@ else
     "$make_disks" "$root/resources/install.fd" disks --program "$root/build/host/shipped/tools/brivanta.exe" >/dev/null
 fi
 disks=$work/disks
+# The disks and their floppy images just written would otherwise be written
+# back to the disk during the timed runs.
+sync
 
 printf '[Questions]\n57=2\n' >answers.ini     # every option as proposed; no restart
 printf '[Welcome]\nResult=2\n[Questions]\n3=1\n' >leave.ini

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace hostwin;
@@ -110,6 +111,8 @@ LONG Descend(std::shared_ptr<RegNode>* node, LPCSTR subKey) {
     return status;
 }
 
+const char kStoreAside[] = ".old"; // the store while its successor moves in
+
 bool Save() {
     if (g_storePath.empty())
         return true;
@@ -121,13 +124,23 @@ bool Save() {
     if (!f)
         return false;
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    // Replaced by rename, so readers see the old store or the new one. Not
-    // synced: the emulation models failed calls, not power cuts, and a sync
-    // on every registry write made one installation take seconds.
+    // Not synced: the emulation models failed calls, not power cuts, and a
+    // sync on every registry write made one installation take seconds.
     ok = std::fflush(f) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), g_storePath.c_str()) == 0)
+    // The old store steps aside before the new one takes its name: a rename
+    // over an existing file makes ext4 write the new one out at once, which
+    // was most of an installation's time. A load takes the old store back
+    // when a run stopped between the two renames.
+    const std::string old = g_storePath + kStoreAside;
+    bool aside = ok && std::rename(g_storePath.c_str(), old.c_str()) == 0;
+    if (ok && (aside || errno == ENOENT) && std::rename(temp.c_str(), g_storePath.c_str()) == 0) {
+        if (aside)
+            std::remove(old.c_str());
         return true;
+    }
+    if (aside)
+        std::rename(old.c_str(), g_storePath.c_str());
     std::remove(temp.c_str());
     return false;
 }
@@ -145,6 +158,9 @@ namespace hostwin {
 bool LoadRegistry(const std::string& folder, std::string* error) {
     RegRoots roots;
     std::string path = folder + "/registry.reg";
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
+        std::rename((path + kStoreAside).c_str(), path.c_str()); // a save cut short
     std::ifstream in(path, std::ios::binary);
     if (in) {
         std::stringstream text;

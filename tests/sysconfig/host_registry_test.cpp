@@ -246,7 +246,7 @@ TEST(HostRegistry, NamesWithLineBreaksNeverLeaveAStoreThatDoesNotLoad) {
     EXPECT_EQ(RegOpenKeyExA(x, "bad", 0, KEY_READ, &x), ERROR_FILE_NOT_FOUND);
 }
 
-TEST(HostRegistry, AChangeThatCannotBeSavedIsUndoneAndLeavesTheStoreWhole) {
+TEST(HostRegistry, AChangeThatCannotBeSavedOrASaveCutShortLeavesTheStoreWhole) {
     Scratch s;
     RegKey key(kBoth);
     ASSERT_TRUE(key.SetString("HCU\\Software\\Keep\\v", "old"));
@@ -263,6 +263,14 @@ TEST(HostRegistry, AChangeThatCannotBeSavedIsUndoneAndLeavesTheStoreWhole) {
     EXPECT_TRUE(key.QueryValue("HCU\\Software\\Keep\\v", buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "old");
     EXPECT_FALSE(RegKey("HCU\\Software\\New\\", kBoth, false).IsOpen());
+
+    // A run stopped after the old store stepped aside, before the new one
+    // took its name: the next mount takes the old store back.
+    ASSERT_EQ(rename(StorePath().c_str(), (StorePath() + ".old").c_str()), 0);
+    Remount();
+    EXPECT_EQ(HostRead(StorePath()), before);
+    EXPECT_FALSE(HostExists(StorePath() + ".old"));
+    EXPECT_TRUE(RegKey("HCU\\Software\\Keep\\", kBoth, false).IsOpen());
 }
 
 TEST(HostRegistry, TreeDeletionEndsCleanlyWhenASubkeyCannotBeDeletedOrOpened) {
