@@ -164,8 +164,16 @@ fi
 
 # 3. The NSIS installer, generated from what the host run did.
 rm -rf host-machine fresh-machine
-"$host_setup" --machine fresh-machine --source "$disks" --answers leave.ini >/dev/null 2>&1 </dev/null
-"$host_setup" --machine host-machine --source "$disks" --answers answers.ini >host-report.txt 2>&1 </dev/null
+# A machine left at the welcome (2: cancelled), and one installed (1: the
+# restart declined).
+status=0
+"$host_setup" --machine fresh-machine --source "$disks" --answers leave.ini >/dev/null 2>&1 </dev/null ||
+    status=$?
+[ $status = 2 ] || die "brivanta-setup left at the welcome ended with $status"
+status=0
+"$host_setup" --machine host-machine --source "$disks" --answers answers.ini >host-report.txt 2>&1 </dev/null ||
+    status=$?
+[ $status = 1 ] || die "brivanta-setup ended with $status: $work/host-report.txt"
 "$host_setup" --plan >plan.txt
 python3 "$tools/bench/make-nsi.py" plan.txt "$disks" fresh-machine/registry.reg \
     host-machine/registry.reg host-report.txt >install.nsi

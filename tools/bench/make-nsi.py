@@ -63,7 +63,8 @@ def find_on_disks(disks, relative):
 
 def copies(plan, disks):
     for line in open(plan):
-        m = re.match(r"copy [A-Z]:\\(.*) -> (.*)$", line.rstrip("\n"))
+        # D:\DISK1\name: the plan names the sources as a run from D: does.
+        m = re.match(r"copy [A-Z]:\\(?:DISK\d\\)?(.*) -> (.*)$", line.rstrip("\n"))
         if m:
             yield find_on_disks(disks, m.group(1)), m.group(2)
 
