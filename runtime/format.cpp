@@ -24,30 +24,31 @@ struct Sink {
     }
 };
 
-struct Spec {
+// One conversion of a format: its flags, width, precision and length.
+struct Conversion {
     bool left = false, plus = false, space = false, alternate = false, zero = false;
     int width = 0;
     int precision = -1; // none
     char length = 0;    // 'H' hh, 'h', 'l', 'L' ll, 'z', 'j', 't'
 };
 
-const char* ReadFlags(const char* p, Spec* spec) {
+const char* ReadFlags(const char* p, Conversion* conv) {
     for (;; ++p) {
         switch (*p) {
         case '-':
-            spec->left = true;
+            conv->left = true;
             break;
         case '+':
-            spec->plus = true;
+            conv->plus = true;
             break;
         case ' ':
-            spec->space = true;
+            conv->space = true;
             break;
         case '#':
-            spec->alternate = true;
+            conv->alternate = true;
             break;
         case '0':
-            spec->zero = true;
+            conv->zero = true;
             break;
         default:
             return p;
@@ -65,21 +66,21 @@ int ReadNumber(const char** p) {
     return n;
 }
 
-const char* ReadLength(const char* p, Spec* spec) {
+const char* ReadLength(const char* p, Conversion* conv) {
     if (p[0] == 'h' || p[0] == 'l') {
         bool twice = p[1] == p[0];
-        spec->length = twice ? (p[0] == 'h' ? 'H' : 'L') : p[0];
+        conv->length = twice ? (p[0] == 'h' ? 'H' : 'L') : p[0];
         return p + (twice ? 2 : 1);
     }
     if (*p == 'z' || *p == 'j' || *p == 't') {
-        spec->length = *p;
+        conv->length = *p;
         return p + 1;
     }
     return p;
 }
 
-unsigned long long TakeUnsigned(const Spec& spec, va_list* args) {
-    switch (spec.length) {
+unsigned long long TakeUnsigned(const Conversion& conv, va_list* args) {
+    switch (conv.length) {
     case 'H':
         return static_cast<unsigned char>(va_arg(*args, unsigned));
     case 'h':
@@ -99,8 +100,8 @@ unsigned long long TakeUnsigned(const Spec& spec, va_list* args) {
     }
 }
 
-long long TakeSigned(const Spec& spec, va_list* args) {
-    switch (spec.length) {
+long long TakeSigned(const Conversion& conv, va_list* args) {
+    switch (conv.length) {
     case 'H':
         return static_cast<signed char>(va_arg(*args, int));
     case 'h':
@@ -122,7 +123,7 @@ long long TakeSigned(const Spec& spec, va_list* args) {
 
 // One integer conversion: sign or prefix, zeros for the precision or the
 // zero flag, and the padding of the width.
-void PutInteger(Sink* sink, const Spec& spec, unsigned long long value, bool negative,
+void PutInteger(Sink* sink, const Conversion& conv, unsigned long long value, bool negative,
                 unsigned base, bool upper, const char* prefix) {
     const char* digitSet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     char digits[24];
@@ -133,19 +134,19 @@ void PutInteger(Sink* sink, const Spec& spec, unsigned long long value, bool neg
     }
     // The precision is the least number of digits; a zero with precision 0
     // has none, but the # of octal still shows one.
-    int zeros = spec.precision > count ? spec.precision - count : 0;
-    if (count == 0 && spec.precision < 0)
+    int zeros = conv.precision > count ? conv.precision - count : 0;
+    if (count == 0 && conv.precision < 0)
         zeros = 1;
-    if (base == 8 && spec.alternate && zeros == 0 && (count == 0 || digits[count - 1] != '0'))
+    if (base == 8 && conv.alternate && zeros == 0 && (count == 0 || digits[count - 1] != '0'))
         zeros = 1;
-    char sign = negative ? '-' : spec.plus ? '+' : spec.space ? ' ' : 0;
+    char sign = negative ? '-' : conv.plus ? '+' : conv.space ? ' ' : 0;
     int prefixLength = 0;
     while (prefix && prefix[prefixLength])
         ++prefixLength;
     int body = (sign ? 1 : 0) + prefixLength + zeros + count;
-    int pad = spec.width > body ? spec.width - body : 0;
-    bool padZeros = spec.zero && !spec.left && spec.precision < 0;
-    if (!spec.left && !padZeros)
+    int pad = conv.width > body ? conv.width - body : 0;
+    bool padZeros = conv.zero && !conv.left && conv.precision < 0;
+    if (!conv.left && !padZeros)
         sink->Repeat(' ', pad);
     if (sign)
         sink->Put(sign);
@@ -156,61 +157,61 @@ void PutInteger(Sink* sink, const Spec& spec, unsigned long long value, bool neg
     sink->Repeat('0', zeros);
     while (count)
         sink->Put(digits[--count]);
-    if (spec.left)
+    if (conv.left)
         sink->Repeat(' ', pad);
 }
 
-void PutText(Sink* sink, const Spec& spec, const char* text, int length) {
-    int pad = spec.width > length ? spec.width - length : 0;
-    if (!spec.left)
+void PutText(Sink* sink, const Conversion& conv, const char* text, int length) {
+    int pad = conv.width > length ? conv.width - length : 0;
+    if (!conv.left)
         sink->Repeat(' ', pad);
     for (int i = 0; i < length; ++i)
         sink->Put(text[i]);
-    if (spec.left)
+    if (conv.left)
         sink->Repeat(' ', pad);
 }
 
-void PutString(Sink* sink, const Spec& spec, const char* text) {
+void PutString(Sink* sink, const Conversion& conv, const char* text) {
     if (!text)
         text = "(null)";
     int length = 0;
-    while (text[length] && (spec.precision < 0 || length < spec.precision))
+    while (text[length] && (conv.precision < 0 || length < conv.precision))
         ++length;
-    PutText(sink, spec, text, length);
+    PutText(sink, conv, text, length);
 }
 
-// One conversion character with its spec; answers false for one it does
+// One conversion character with its conv; answers false for one it does
 // not know.
-bool Convert(Sink* sink, Spec spec, char conversion, va_list* args) {
+bool Convert(Sink* sink, Conversion conv, char conversion, va_list* args) {
     switch (conversion) {
     case 'd':
     case 'i': {
-        long long value = TakeSigned(spec, args);
+        long long value = TakeSigned(conv, args);
         unsigned long long magnitude =
             value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
-        PutInteger(sink, spec, magnitude, value < 0, 10, false, nullptr);
+        PutInteger(sink, conv, magnitude, value < 0, 10, false, nullptr);
         return true;
     }
     case 'u':
     case 'o':
     case 'x':
     case 'X': {
-        spec.plus = spec.space = false;
-        unsigned long long value = TakeUnsigned(spec, args);
+        conv.plus = conv.space = false;
+        unsigned long long value = TakeUnsigned(conv, args);
         unsigned base = conversion == 'u' ? 10 : conversion == 'o' ? 8 : 16;
         const char* prefix = nullptr;
-        if (spec.alternate && value && base == 16)
+        if (conv.alternate && value && base == 16)
             prefix = conversion == 'x' ? "0x" : "0X";
-        PutInteger(sink, spec, value, false, base, conversion == 'X', prefix);
+        PutInteger(sink, conv, value, false, base, conversion == 'X', prefix);
         return true;
     }
     case 'c': {
         char c = static_cast<char>(va_arg(*args, int));
-        PutText(sink, spec, &c, 1);
+        PutText(sink, conv, &c, 1);
         return true;
     }
     case 's':
-        PutString(sink, spec, va_arg(*args, const char*));
+        PutString(sink, conv, va_arg(*args, const char*));
         return true;
     case '%':
         sink->Put('%');
@@ -232,31 +233,31 @@ int FormatV(char* out, size_t size, const char* format, va_list args) {
             continue;
         }
         const char* start = p++;
-        Spec spec;
-        p = ReadFlags(p, &spec);
+        Conversion conv;
+        p = ReadFlags(p, &conv);
         if (*p == '*') {
-            spec.width = va_arg(rest, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = spec.width == INT_MIN ? INT_MAX : -spec.width;
+            conv.width = va_arg(rest, int);
+            if (conv.width < 0) {
+                conv.left = true;
+                conv.width = conv.width == INT_MIN ? INT_MAX : -conv.width;
             }
             ++p;
         } else {
-            spec.width = ReadNumber(&p);
+            conv.width = ReadNumber(&p);
         }
         if (*p == '.') {
             ++p;
             if (*p == '*') {
-                spec.precision = va_arg(rest, int);
-                if (spec.precision < 0)
-                    spec.precision = -1;
+                conv.precision = va_arg(rest, int);
+                if (conv.precision < 0)
+                    conv.precision = -1;
                 ++p;
             } else {
-                spec.precision = ReadNumber(&p);
+                conv.precision = ReadNumber(&p);
             }
         }
-        p = ReadLength(p, &spec);
-        if (*p && Convert(&sink, spec, *p, &rest)) {
+        p = ReadLength(p, &conv);
+        if (*p && Convert(&sink, conv, *p, &rest)) {
             ++p;
             continue;
         }

@@ -18,37 +18,7 @@
 
 using namespace hostwin;
 
-namespace {
-
-HFILE Fail(DWORD code) {
-    SetError(code);
-    return HFILE_ERROR;
-}
-
-BOOL FailBool(DWORD code) {
-    SetError(code);
-    return FALSE;
-}
-
-// Maps a path for a call that needs its parent directory to exist.
-bool MapExisting(LPCSTR path, MappedPath* m) {
-    *m = MapPath(path);
-    if (!m->valid) {
-        SetError(m->error);
-        return false;
-    }
-    return true;
-}
-
-bool ParentExists(const std::string& host) {
-    size_t slash = host.rfind('/');
-    bool isDir = false;
-    return slash != std::string::npos && HostExists(host.substr(0, slash), &isDir) && isDir;
-}
-
-DWORD MissingError(const std::string& host) {
-    return ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-}
+namespace hostwin {
 
 bool CopyContents(const std::string& from, const std::string& to, DWORD* error) {
     int in = open(from.c_str(), O_RDONLY);
@@ -81,6 +51,40 @@ bool CopyContents(const std::string& from, const std::string& to, DWORD* error) 
     if (!ok)
         *error = ERROR_WRITE_FAULT;
     return ok;
+}
+
+} // namespace hostwin
+
+namespace {
+
+HFILE Fail(DWORD code) {
+    SetError(code);
+    return HFILE_ERROR;
+}
+
+BOOL FailBool(DWORD code) {
+    SetError(code);
+    return FALSE;
+}
+
+// Maps a path for a call that needs its parent directory to exist.
+bool MapExisting(LPCSTR path, MappedPath* m) {
+    *m = MapPath(path);
+    if (!m->valid) {
+        SetError(m->error);
+        return false;
+    }
+    return true;
+}
+
+bool ParentExists(const std::string& host) {
+    size_t slash = host.rfind('/');
+    bool isDir = false;
+    return slash != std::string::npos && HostExists(host.substr(0, slash), &isDir) && isDir;
+}
+
+DWORD MissingError(const std::string& host) {
+    return ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 // Wildcard match of a DOS pattern against a name, ignoring case.

@@ -55,27 +55,13 @@ bool RunMtools(const char* const* args, const std::string& image, std::string* e
     return false;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
-    FILE* in = std::fopen(from.c_str(), "rb");
-    FILE* out = in ? std::fopen(to.c_str(), "wb") : nullptr;
-    char buffer[65536];
-    bool ok = in && out;
-    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
-        ok = std::fwrite(buffer, 1, n, out) == n;
-    ok = ok && !std::ferror(in);
-    if (out && std::fclose(out) != 0)
-        ok = false;
-    if (in)
-        std::fclose(in);
-    return ok;
-}
-
 // The files and folders below `from` into the folder `to`.
 bool CopyTree(const std::string& from, const std::string& to) {
     DIR* dir = opendir(from.c_str());
     if (!dir)
         return false;
     bool ok = true;
+    DWORD error = 0;
     while (dirent* e = readdir(dir)) {
         std::string name = e->d_name;
         if (name == "." || name == "..")
@@ -85,7 +71,7 @@ bool CopyTree(const std::string& from, const std::string& to) {
             continue;
         ok = isDir ? mkdir((to + "/" + name).c_str(), 0755) == 0 &&
                          CopyTree(from + "/" + name, to + "/" + name)
-                   : CopyFile(from + "/" + name, to + "/" + name);
+                   : CopyContents(from + "/" + name, to + "/" + name, &error);
         if (!ok)
             break;
     }

@@ -24,6 +24,9 @@ std::string FullDosPath(const char* dosPath);
 
 bool HostExists(const std::string& host, bool* isDirectory = nullptr);
 bool HostIsReadOnly(const std::string& host);
+// Copies the host file `from` to `to` (made or emptied first); false with
+// the Win32 error in *error.
+bool CopyContents(const std::string& from, const std::string& to, DWORD* error);
 
 void SetError(DWORD code);
 DWORD ErrnoToWin32(int err);
