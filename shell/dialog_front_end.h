@@ -78,6 +78,9 @@ class DialogFrontEnd {
     // last call: true when the user asked to cancel. A window that takes
     // Cancel as it comes calls ProgressCancelPressed itself and answers false.
     virtual bool UpdateProgress(HWND window, int percent) = 0;
+    // Cancel was pressed in the progress window at `percent`, by whichever
+    // way it came; the abort question follows.
+    virtual void ProgressCancelNoted(int percent) { (void)percent; }
     virtual void CloseProgress(HWND window) = 0;
     virtual void ShowProgress(HWND window, bool visible) = 0;
 };

@@ -32,6 +32,8 @@ void ProgressCancelPressed() {
     ProgressState& s = progressState;
     if (!s.window)
         return;
+    if (DialogFrontEnd* frontEnd = FrontEnd())
+        frontEnd->ProgressCancelNoted(s.shownPercent);
     // Here the first button, which confirms the abort, is the default. Only
     // that answer cancels; a question that cannot be shown is no
     // confirmation, and the copy goes on.

@@ -80,18 +80,17 @@ HWND RunWatch::OpenProgress(HWND owner, int templateId) {
     return window;
 }
 
-bool RunWatch::UpdateProgress(HWND window, int percent) {
-    bool cancel = shown_->UpdateProgress(window, percent);
-    if (cancel) {
-        LogLine("progress: Cancel pressed at %d %%", percent);
-        cancelling_ = "the progress window";
-        if (record_) {
-            char at[8];
-            std::snprintf(at, sizeof at, "%d", percent);
-            record_->Set("Progress", "CancelAt", at);
-        }
+// Every Cancel of the progress window comes here: the one a front end
+// answers from UpdateProgress and the one a window takes as it comes.
+void RunWatch::ProgressCancelNoted(int percent) {
+    shown_->ProgressCancelNoted(percent);
+    LogLine("progress: Cancel pressed at %d %%", percent);
+    cancelling_ = "the progress window";
+    if (record_) {
+        char at[8];
+        std::snprintf(at, sizeof at, "%d", percent);
+        record_->Set("Progress", "CancelAt", at);
     }
-    return cancel;
 }
 
 RunEnd EndOfRun(ResultCode runResult, bool restartAccepted, bool restarted, const RunWatch& watch,

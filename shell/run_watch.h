@@ -40,7 +40,10 @@ class RunWatch : public DialogFrontEnd {
         return shown_->BrowseForDirectory(owner, buffer);
     }
     HWND OpenProgress(HWND owner, int templateId) override;
-    bool UpdateProgress(HWND window, int percent) override;
+    bool UpdateProgress(HWND window, int percent) override {
+        return shown_->UpdateProgress(window, percent);
+    }
+    void ProgressCancelNoted(int percent) override;
     void CloseProgress(HWND window) override { shown_->CloseProgress(window); }
     void ShowProgress(HWND window, bool visible) override { shown_->ShowProgress(window, visible); }
 

@@ -227,4 +227,33 @@ TEST_F(Unattended, TheEndOfARunIsOneExitCodeAndOneSentence) {
     }
 }
 
+// The Win32 progress window asks about a Cancel as it comes, from its own
+// window procedure, and its update answers false: the cancel is logged,
+// recorded and ends the run with 2 all the same.
+TEST_F(Unattended, ACancelTheProgressWindowTakesItselfIsLoggedRecordedAndEndsTheRun) {
+    struct WindowTakesCancel : SilentFrontEnd {
+        using SilentFrontEnd::SilentFrontEnd;
+        bool UpdateProgress(HWND, int percent) override {
+            if (percent >= 50)
+                ProgressCancelPressed(); // as the window procedure does on IDCANCEL
+            return false;
+        }
+    };
+    Load("[Questions]\n3=1\n");
+    DialogAnswers policy(&answers);
+    WindowTakesCancel window(&policy);
+    RunWatch watch(&window, &record);
+    SetFrontEnd(&watch);
+    ASSERT_TRUE(OpenProgressWindow(nullptr, 4, 10002));
+    EXPECT_EQ(UpdateProgress(1), 1);
+    EXPECT_EQ(UpdateProgress(2), 0);
+    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), "progress: Cancel pressed at 50 %"),
+              log.lines.end());
+    ASSERT_NE(record.Get("Progress", "CancelAt"), nullptr);
+    EXPECT_STREQ(record.Get("Progress", "CancelAt"), "50");
+    RunEnd end = EndOfRun(Abort, false, false, watch, nullptr);
+    EXPECT_EQ(end.exitCode, ExitCancelled);
+    EXPECT_STREQ(end.sentence, "Cancelled in the progress window.");
+}
+
 } // namespace
