@@ -1,13 +1,11 @@
-// setup.exe: the process entry of the Win32 program. Without command-line
-// options the command line is not used and the exit code is 0 whatever the
-// installation's result. With options (none is needed for an ordinary
-// installation), for those who deploy to many machines:
-//   /answers=FILE  a silent installation: no window or dialog is shown, each
-//                  dialog is answered from FILE or takes its proposed answer
-//   /record=FILE   write the answers the run used to FILE, for /answers
-//   /log=FILE      one line per dialog, file, system change and decision
-// and the exit code tells how the run ended (RunExitCode).
+// setup.exe: the process entry of the Win32 program. Without one of its
+// options (command_line.h) the command line is not used and the exit code
+// is 0 whatever the installation's result. With them the exit code tells
+// how the run ended (RunExitCode); /answers makes the run silent: no window
+// or dialog is shown, each dialog is answered from the file or takes its
+// proposed answer.
 #include "answer_file.h"
+#include "command_line.h"
 #include "dialog_answers.h"
 #include "language.h"
 #include "main_window.h"
@@ -23,55 +21,6 @@
 #include <cstring>
 
 namespace {
-
-struct Options {
-    char answers[MAX_PATH];
-    char record[MAX_PATH];
-    char log[MAX_PATH];
-    char fault[MAX_PATH + 64]; // what is wrong with the command line
-};
-
-// Reads "/answers=FILE /record=FILE /log=FILE" (a value in double quotes
-// may hold blanks). False when the command line holds nothing.
-bool ReadCommandLine(const char* line, Options* o) {
-    *o = Options{};
-    bool any = false;
-    for (const char* p = line; *p;) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (!*p)
-            break;
-        any = true;
-        char word[MAX_PATH + 16];
-        size_t n = 0;
-        bool quoted = false;
-        for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {
-            if (*p == '"')
-                quoted = !quoted;
-            else if (n + 1 < sizeof word)
-                word[n++] = *p;
-        }
-        word[n] = 0;
-        const struct {
-            const char* name;
-            char* value;
-        } kOptions[] = {{"/answers=", o->answers}, {"/record=", o->record}, {"/log=", o->log}};
-        bool known = false;
-        for (const auto& option : kOptions) {
-            size_t length = std::strlen(option.name);
-            if (CompareNoCaseN(word, option.name, length) != 0)
-                continue;
-            known = true;
-            if (!word[length] || std::strlen(word + length) >= MAX_PATH)
-                std::snprintf(o->fault, sizeof o->fault, "%s needs a file name", option.name);
-            CopyText(option.value, MAX_PATH, word + length);
-        }
-        if (!known && !o->fault[0])
-            std::snprintf(o->fault, sizeof o->fault,
-                          "unknown option %.200s (/answers=FILE, /record=FILE, /log=FILE)", word);
-    }
-    return any;
-}
 
 // The log: each line written through to the file at once, so a crash leaves
 // every line before it.
@@ -140,7 +89,7 @@ int BadInput(const char* what) {
 }
 
 // A run with options; answers its exit code.
-int RunWithOptions(ProductInstaller* installer, const Options& o) {
+int RunWithOptions(ProductInstaller* installer, const CommandLineOptions& o) {
     if (o.fault[0])
         return BadInput(o.fault);
     static AnswerFile answers, record;
@@ -183,7 +132,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     SetModuleInstance(instance);
     ShellUi ui;
     installer.SetUi(&ui);
-    Options options;
+    CommandLineOptions options;
     if (!ReadCommandLine(commandLine ? commandLine : "", &options)) {
         Win32FrontEnd frontEnd;
         SetFrontEnd(&frontEnd);

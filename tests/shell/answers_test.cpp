@@ -2,6 +2,7 @@
 // of a run, and how a run's end is told: shared by the host program and
 // setup.exe, so built and run on both.
 #include "answer_file.h"
+#include "command_line.h"
 #include "dialog_answers.h"
 #include "language.h"
 #include "messages.h"
@@ -83,6 +84,37 @@ TEST(AnswerFile, ChecksEveryLineAndTellsEachFaultWithItsLine) {
             ASSERT_NE(file.Get(c.section, c.key), nullptr);
             EXPECT_STREQ(file.Get(c.section, c.key), c.value);
         }
+    }
+}
+
+// setup.exe looks at its command line only when a word starts one of its
+// options; then every word must be one, once, with a file name.
+TEST(CommandLine, IsIgnoredWithoutAnOptionOfOursAndCheckedWholeWithOne) {
+    const struct {
+        const char* line;
+        bool ours;
+        const char *answers = "", *log = "", *fault = "";
+    } cases[] = {
+        {"", false},
+        {"C:\\My Files\\dropped.txt", false},
+        {"/S /answers C:\\a.ini -log=x", false},
+        {"/ANSWERS=C:\\a.ini", true, "C:\\a.ini", "", ""},
+        {" /Log=\"C:\\My Files\\setup.log\"\t/answers=a\"b c\".ini ", true, "ab c.ini",
+         "C:\\My Files\\setup.log", ""},
+        {"/log=C:\\a.log dropped.txt", true, "", "C:\\a.log",
+         "unknown option dropped.txt (/answers=FILE, /record=FILE, /log=FILE)"},
+        {"/record=", true, "", "", "/record= needs a file name"},
+        {"/log=a.log /LOG=b.log", true, "", "a.log", "/LOG= is given twice"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        CommandLineOptions o;
+        EXPECT_EQ(ReadCommandLine(c.line, &o), c.ours);
+        if (!c.ours)
+            continue;
+        EXPECT_STREQ(o.answers, c.answers);
+        EXPECT_STREQ(o.log, c.log);
+        EXPECT_STREQ(o.fault, c.fault);
     }
 }
 
