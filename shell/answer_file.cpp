@@ -1,5 +1,6 @@
 #include "answer_file.h"
 
+#include "prompts.h"
 #include "text.h"
 
 #include <cstdarg>
@@ -8,7 +9,7 @@
 
 const AnswerKey kAnswerKeys[] = {
     {"Welcome", "Result", AnswerButton},
-    {"Destination", "Directory", AnswerDirectory},
+    {"Destination", "Directory", AnswerDestination},
     {"Destination", "Result", AnswerButton},
     {"Options", "KeyboardBds", AnswerFlag},
     {"Options", "KeyboardPhonetic", AnswerFlag},
@@ -112,12 +113,14 @@ const char* WhatItTakes(AnswerValueKind kind, const char* value) {
         return percent >= 0 && percent <= 100 ? nullptr : "takes a whole percentage from 0 to 100";
     }
     case AnswerDirectory:
+    case AnswerDestination:
         if (!*value || std::strlen(value) > AnswerFile::MaxDirectory)
             return "takes a directory of 1 to 254 characters";
         for (const char* c = value; *c; ++c)
             if (static_cast<unsigned char>(*c) < 32)
                 return "takes a directory without control characters";
-        return nullptr;
+        // The prompt would refuse it again and again.
+        return kind == AnswerDestination ? DestinationFault(value) : nullptr;
     case AnswerDisks: {
         char disk[8];
         int count = 0;

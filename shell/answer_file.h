@@ -17,11 +17,12 @@
 
 // What a value may be.
 enum AnswerValueKind {
-    AnswerButton,    // 1 or 2: the first or the second button
-    AnswerFlag,      // 0 or 1
-    AnswerPercent,   // a whole number from 0 to 100
-    AnswerDirectory, // a text of 1 to 254 characters, as typed into a prompt
-    AnswerDisks,     // DISK1, DISK2, DISK3 or KEEP, or a list of them separated by commas
+    AnswerButton,      // 1 or 2: the first or the second button
+    AnswerFlag,        // 0 or 1
+    AnswerPercent,     // a whole number from 0 to 100
+    AnswerDirectory,   // a text of 1 to 254 characters, as typed into a prompt
+    AnswerDestination, // a directory that the destination prompt takes: a full path
+    AnswerDisks,       // DISK1, DISK2, DISK3 or KEEP, or a list of them separated by commas
 };
 
 struct AnswerKey {

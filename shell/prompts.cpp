@@ -92,6 +92,16 @@ int PromptDisk(HWND owner, int message, const char* diskName, char* buffer, unsi
     return result;
 }
 
+const char* DestinationFault(const char* path) {
+    char drive = UpperAscii(path[0]);
+    if (drive < 'A' || drive > 'Z' || path[1] != ':' || path[2] != '\\')
+        return "takes a full path from a drive root such as C:\\";
+    for (const char* c = path + 2; *c; ++c)
+        if (static_cast<unsigned char>(*c) < 32 || std::strchr("\"*/:<>?|", *c))
+            return "takes a path whose names hold none of the characters \" * / : < > ? |";
+    return nullptr;
+}
+
 void TidyDirectory(char* path) {
     size_t n = std::strlen(path);
     if (n > 0 && path[n - 1] == '\\')
@@ -137,9 +147,11 @@ ResultCode AskDestinationDirectory(HWND owner, bool mayAbort) {
                 return Abort;
             continue;
         }
+        // Checked as typed: tidying makes "C:\" into "C:".
+        bool full = DestinationFault(DestinationDir) == nullptr;
         TidyDirectory(DestinationDir);
         bool exists;
-        if (!ValidDirectoryName(DestinationDir, &exists)) {
+        if (!full || !ValidDirectoryName(DestinationDir, &exists)) {
             ShowMessage(owner, IDS_INVALID_DIRECTORY_NAME);
             continue;
         }

@@ -32,3 +32,9 @@ BOOL CreateDirectoryPath(const char* path, LPSECURITY_ATTRIBUTES security);
 
 // Removes one trailing '\', then all trailing spaces.
 void TidyDirectory(char* path);
+
+// Whether a destination can be installed to wherever the program runs from:
+// it starts with a drive root ("C:\"), so the current directory (the
+// floppy, on a real machine) has no part in it, and holds no character a
+// FAT name cannot hold. Answers what is wrong, or null when nothing is.
+const char* DestinationFault(const char* path);

@@ -51,6 +51,11 @@ TEST(AnswerFile, ChecksEveryLineAndTellsEachFaultWithItsLine) {
           "a.ini:2: a section header without its closing ']': [Welcome",
           "a.ini:4: neither a [section], a key=value line nor a ';' comment: Result",
           "a.ini:5: a value without a key: =1"}},
+        {"[Destination]\nDirectory=relative\\dir\n[Destination]\nDirectory=C:\\A|B\n",
+         {"a.ini:2: [Destination] Directory takes a full path from a drive root such as C:\\, "
+          "not \"relative\\dir\"",
+          "a.ini:4: [Destination] Directory takes a path whose names hold none of the characters "
+          "\" * / : < > ? |, not \"C:\\A|B\""}},
         {"[Welcome]\nResult=1\nresult=2\n[Destination]\nDirectory=\n",
          {"a.ini:3: [Welcome] Result is given twice (first on line 2)",
           "a.ini:5: [Destination] Directory takes a directory of 1 to 254 characters, not \"\""}},

@@ -240,9 +240,13 @@ TEST_F(Destination, MissingLevelsAreCreatedAfterTheQuestion) {
     EXPECT_EQ(DestinationDir, c);
 }
 
-TEST_F(Destination, EmptyAndWildcardNamesAreNotValid) {
-    for (const std::string& typed : {std::string(""), std::string("   "), std::string("\\"),
-                                     scratch.Path("*"), scratch.Path("A?C")}) {
+// A name without a drive root would be taken in the current directory,
+// which on a real machine is the floppy.
+TEST_F(Destination, EmptyWildcardAndRelativeNamesAreNotValid) {
+    for (const std::string& typed :
+         {std::string(""), std::string("   "), std::string("\\"), scratch.Path("*"),
+          scratch.Path("A?C"), std::string("relative\\dir"), std::string("C:relative"),
+          std::string("\\\\server\\share\\dir"), scratch.Path("A|B")}) {
         ui.replies = {Type(typed), Press(1), Type(scratch.Dir())};
         ui.log.clear();
         EXPECT_EQ(AskDestinationDirectory(owner, true), Ok) << typed;
