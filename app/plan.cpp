@@ -31,7 +31,7 @@ class PlanLog : public RunLog {
   public:
     explicit PlanLog(std::ostream& out) : out_(out) {}
     void Line(const char*) override {}
-    void Change(const char* what, bool) override { out_ << what << "\n"; }
+    void Change(const char* what, ChangeOutcome) override { out_ << what << "\n"; }
 
   private:
     std::ostream& out_;

@@ -9,32 +9,65 @@
 
 namespace {
 RunLog* g_log = nullptr;
+RunLogTotals g_totals = {};
+
+const char* OutcomeText(ChangeOutcome outcome) {
+    switch (outcome) {
+    case ChangeOutcome::Done:
+        return "done";
+    case ChangeOutcome::NotPresent:
+        return "not present";
+    default:
+        return "failed";
+    }
+}
+
+bool StartsWith(const char* text, const char* word) {
+    return CompareNoCaseN(text, word, std::strlen(word)) == 0;
+}
+
+void Count(const char* what, ChangeOutcome outcome) {
+    if (StartsWith(what, "registry ") || StartsWith(what, "ini ") || StartsWith(what, "wininit "))
+        ++g_totals.values[int(outcome)];
+    else if (StartsWith(what, "delete "))
+        ++(outcome == ChangeOutcome::Failed ? g_totals.failed : g_totals.deleted);
+    else
+        ++g_totals.others[int(outcome)];
+}
+
 } // namespace
 
-void RunLog::Change(const char* what, bool done) {
+void RunLog::Change(const char* what, ChangeOutcome outcome) {
     char line[RunLogLineSize + 16];
-    std::snprintf(line, sizeof line, "%s: %s", what, done ? "done" : "failed");
+    std::snprintf(line, sizeof line, "%s: %s", what, OutcomeText(outcome));
     Line(line);
 }
 
 void SetRunLog(RunLog* log) {
     g_log = log;
+    g_totals = RunLogTotals{};
 }
 
 RunLog* CurrentRunLog() {
     return g_log;
 }
 
+const RunLogTotals& LogTotals() {
+    return g_totals;
+}
+
 namespace {
 
 // One line, or one change with its outcome, from a printf-style format.
-void Write(const bool* done, const char* format, va_list args) {
+void Write(const ChangeOutcome* outcome, const char* format, va_list args) {
     char text[RunLogLineSize];
     std::vsnprintf(text, sizeof text, format, args);
-    if (done)
-        g_log->Change(text, *done);
-    else
+    if (outcome) {
+        Count(text, *outcome);
+        g_log->Change(text, *outcome);
+    } else {
         g_log->Line(text);
+    }
 }
 
 } // namespace
@@ -51,10 +84,61 @@ void LogLine(const char* format, ...) {
 void LogChange(bool done, const char* format, ...) {
     if (!g_log)
         return;
+    const ChangeOutcome outcome = done ? ChangeOutcome::Done : ChangeOutcome::Failed;
     va_list args;
     va_start(args, format);
-    Write(&done, format, args);
+    Write(&outcome, format, args);
     va_end(args);
+}
+
+void LogOutcome(ChangeOutcome outcome, const char* format, ...) {
+    if (!g_log)
+        return;
+    va_list args;
+    va_start(args, format);
+    Write(&outcome, format, args);
+    va_end(args);
+}
+
+void LogTotalsLine() {
+    const RunLogTotals& t = g_totals;
+    LogLine("totals: %d files copied, %d skipped, %d failed, %d deleted; %d values written, "
+            "%d failed, %d not present; %d other changes done, %d failed, %d not present",
+            t.copied, t.skipped, t.failed, t.deleted, t.values[0], t.values[1], t.values[2],
+            t.others[0], t.others[1], t.others[2]);
+}
+
+const char* ResultMeaning(ResultCode code) {
+    switch (code) {
+    case Ok:
+        return "";
+    case Abort:
+        return "aborted";
+    case OutOfMemory:
+        return "out of memory, or a command or script line that cannot be used";
+    case ScriptError:
+        return "the script cannot be read";
+    case NotApplicable:
+        return "not applicable";
+    case CannotCreateTarget:
+        return "the target cannot be created";
+    case CannotOpenSource:
+        return "the source cannot be opened";
+    case ReadFailed:
+        return "the source cannot be read";
+    case WriteFailed:
+        return "the target cannot be written";
+    case DeleteFailed:
+        return "the file cannot be deleted";
+    case Skip:
+        return "skipped";
+    case WindowFailed:
+        return "a window cannot be created";
+    case AlreadyRunning:
+        return "another setup is running";
+    default:
+        return "an unknown error";
+    }
 }
 
 namespace {
@@ -75,6 +159,7 @@ void FileText(const FileEntry* file, char* out, size_t size) {
 void LogCopy(const FileEntry* file, const char* outcome) {
     if (!g_log)
         return;
+    ++(std::strcmp(outcome, "copied") == 0 ? g_totals.copied : g_totals.skipped);
     char text[2 * FileEntry::TextSize + 8];
     FileText(file, text, sizeof text);
     LogLine("copy %s: %s", text, outcome);
@@ -83,10 +168,13 @@ void LogCopy(const FileEntry* file, const char* outcome) {
 void LogCopyError(const FileEntry* file, ResultCode code, ResultCode answer) {
     if (!g_log)
         return;
+    // A retry is not the end of the file; the next attempt's line counts.
+    if (answer != Ok)
+        ++g_totals.failed;
     char text[2 * FileEntry::TextSize + 8];
     FileText(file, text, sizeof text);
     const char* decision = answer == Ok ? "retried" : answer == Skip ? "skipped" : "aborted";
-    LogLine("copy %s: failed %u, %s", text, code, decision);
+    LogLine("copy %s: failed %u (%s), %s", text, code, ResultMeaning(code), decision);
 }
 
 void LogDelete(const FileEntry* file, bool done) {

@@ -9,26 +9,49 @@
 
 #include <cstdarg>
 
+// How a change to the system came out. NotPresent: what was to be deleted
+// or replaced is not there, as the steps expect on a machine without it;
+// that is no failure.
+enum class ChangeOutcome { Done, Failed, NotPresent };
+
 class RunLog {
   public:
     virtual ~RunLog() = default;
     // One line, without a line end; written before the call returns, so a
     // crash later leaves it in place.
     virtual void Line(const char* text) = 0;
-    // A change the run makes to the system and whether it took; by default
-    // the line "what: done" or "what: failed".
-    virtual void Change(const char* what, bool done);
+    // A change the run makes to the system and how it came out; by default
+    // the line "what: done", "what: failed" or "what: not present".
+    virtual void Change(const char* what, ChangeOutcome outcome);
 };
 
 enum { RunLogLineSize = 1024 };
 
-// The log of the run; none by default.
+// The log of the run; none by default. Setting one starts its totals.
 void SetRunLog(RunLog* log);
 RunLog* CurrentRunLog();
 
 // printf-style lines, cut at RunLogLineSize - 1 characters.
 void LogLine(const char* format, ...);
 void LogChange(bool done, const char* format, ...);
+void LogOutcome(ChangeOutcome outcome, const char* format, ...);
+
+// What the lines since the log was set add up to. Changes are counted by
+// the first word of their line: registry, INI and WININIT.INI lines are
+// values, a file delete is a file, the rest (Program Manager, programs
+// started, the restart) other changes.
+struct RunLogTotals {
+    int copied, skipped, failed, deleted; // files; failed: not copied or not deleted
+    int values[3];                        // by ChangeOutcome
+    int others[3];
+};
+const RunLogTotals& LogTotals();
+// The totals in one line: "totals: 38 files copied, 0 skipped, ...".
+void LogTotalsLine();
+
+// What a result code of the engine means, in a few words ("the target
+// cannot be created"); "" for Ok.
+const char* ResultMeaning(ResultCode code);
 
 class FileEntry;
 

@@ -111,9 +111,14 @@ int ScheduleFontRename(const char* fontFile, const char* newFile, bool system) {
     CopyText(valueName, sizeof valueName, fontFile);
     UpperCase(valueName);
     const char* code = system ? ",6" : ",2";
-    done = key.IsOpen() && key.SetString(valueName, code);
-    LogChange(done, key.IsOpen() ? "registry %s%s = %s" : "registry %s%s = %s (the key is missing)",
-              kRenameFilesKey, valueName, code);
+    // Not every Windows has the key (Wine has none); without it there is
+    // nothing to write.
+    ChangeOutcome outcome = !key.IsOpen()                    ? ChangeOutcome::NotPresent
+                            : key.SetString(valueName, code) ? ChangeOutcome::Done
+                                                             : ChangeOutcome::Failed;
+    LogOutcome(outcome,
+               key.IsOpen() ? "registry %s%s = %s" : "registry %s%s = %s (the key is missing)",
+               kRenameFilesKey, valueName, code);
     key.Close();
     return 1;
 }

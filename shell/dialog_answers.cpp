@@ -92,10 +92,13 @@ void DescribeDialog(const DialogState& state, int result, char* out, size_t size
     if (welcome) {
         std::snprintf(out, size, "welcome => %s", button);
     } else if (state.templateId == IDD_OPTIONS) {
-        char flags[8] = "";
-        for (int i = 0; i < 7; ++i)
-            flags[i] = state.Check(kOptionBoxes[i].control) == 1 ? '1' : '0';
-        std::snprintf(out, size, "options %s \"%s\" => %s", flags, state.Text(IDC_DIRECTORY_TEXT),
+        // By the names the answer file gives them.
+        char flags[7 * 24] = "";
+        size_t n = 0;
+        for (const OptionBox& box : kOptionBoxes)
+            n += std::snprintf(flags + n, sizeof flags - n, "%s=%d ", box.name,
+                               state.Check(box.control) == 1 ? 1 : 0);
+        std::snprintf(out, size, "options %s\"%s\" => %s", flags, state.Text(IDC_DIRECTORY_TEXT),
                       button);
     } else if (IsPrompt(state)) {
         OneLine(state.Text(IDC_PROMPT_LINE), text, sizeof text);

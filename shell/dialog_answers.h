@@ -66,7 +66,7 @@ class DialogAnswers {
 //   question 57 "You must restart ... / Do you want to restart ...?" => OK
 //   prompt 6 "Enter Brivanta destination directory." "C:\VELMOR" => OK
 //   prompt 30 "Put the Disk 2 in the drive (or type new directory)." "A:\" => OK (inserted DISK2)
-//   options 1111011 "C:\VELMOR\" => OK
+//   options KeyboardBds=1 ... DunorU=0 ArvelU=1 "C:\VELMOR\" => OK
 void DescribeDialog(const DialogState& state, int result, char* out, size_t size);
 // " (inserted DISK2)", " (the disk in the drive kept)" or "": what the
 // front end did with the floppy at a disk prompt.

@@ -93,6 +93,39 @@ void RunWatch::ProgressCancelNoted(int percent) {
     }
 }
 
+void DescribeWindows(char* out, size_t size) {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info)) {
+        CopyText(out, size, "unknown (GetVersionExA failed)");
+        return;
+    }
+    const bool nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    const char* name = nt                          ? "Windows NT"
+                       : info.dwMinorVersion == 0  ? "Windows 95"
+                       : info.dwMinorVersion == 10 ? "Windows 98"
+                       : info.dwMinorVersion == 90 ? "Windows Me"
+                                                   : "Windows";
+    // Windows 95/98 keep the version in the high word of the build number.
+    unsigned build = nt ? unsigned(info.dwBuildNumber) : unsigned(info.dwBuildNumber & 0xFFFF);
+    const char* extra = info.szCSDVersion;
+    while (*extra == ' ')
+        ++extra;
+    std::snprintf(out, size, "%s (%lu.%lu, build %u%s%s)", name, (unsigned long)info.dwMajorVersion,
+                  (unsigned long)info.dwMinorVersion, build, *extra ? ", " : "", extra);
+}
+
+void LogHeader(const LogHeading& h) {
+    char windows[200];
+    DescribeWindows(windows, sizeof windows);
+    LogLine("started: %s", h.started);
+    LogLine("program: %s", h.program);
+    LogLine("command line: %s", h.commandLine);
+    LogLine("source: %s", h.source);
+    LogLine("answer file: %s", h.answers);
+    LogLine("Windows: %s", windows);
+}
+
 RunEnd EndOfRun(ResultCode runResult, bool restartAccepted, bool restarted, const RunWatch& watch,
                 const char* loopDialog) {
     RunEnd end = {};
@@ -116,8 +149,10 @@ RunEnd EndOfRun(ResultCode runResult, bool restartAccepted, bool restarted, cons
         if (watch.LastError()[0])
             std::snprintf(end.sentence, size, "Aborted: %s", watch.LastError());
         else
-            std::snprintf(end.sentence, size, "Aborted (code %u).", runResult);
+            std::snprintf(end.sentence, size, "Aborted (code %u: %s).", runResult,
+                          ResultMeaning(runResult));
     }
+    LogTotalsLine();
     LogLine("result %d: %s", end.exitCode, end.sentence);
     return end;
 }

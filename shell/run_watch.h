@@ -61,6 +61,20 @@ class RunWatch : public DialogFrontEnd {
     int optionsOpen_ = 0;
 };
 
+// The head of a run's log, before its first event: one "name: value" line
+// each, and the Windows version the run finds.
+struct LogHeading {
+    const char* started;     // date and time, "2025-01-31 14:05:09"
+    const char* program;     // name and version
+    const char* commandLine; // as given
+    const char* source;      // where setup runs from
+    const char* answers;     // the answer file, or what answers the dialogs
+};
+void LogHeader(const LogHeading& heading);
+
+// "Windows 98 (4.10, build 1998, A)": what GetVersionExA reports.
+void DescribeWindows(char* out, size_t size);
+
 struct RunEnd {
     int exitCode;
     char sentence[DialogState::TextSize + 160];
@@ -69,6 +83,6 @@ struct RunEnd {
 // The end of a run: `runResult` is what InstallEngine::Run answered,
 // `restartAccepted` whether the restart was chosen and `restarted` whether
 // it was carried out; `loopDialog` is DialogAnswers::LoopDialog(). The
-// result goes to the run log as its last line.
+// totals and then the result go to the run log as its last lines.
 RunEnd EndOfRun(ResultCode runResult, bool restartAccepted, bool restarted, const RunWatch& watch,
                 const char* loopDialog);

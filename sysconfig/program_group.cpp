@@ -22,10 +22,11 @@ bool NeedsQuotes(const char* commandLine) {
 
 } // namespace
 
-bool ExecuteProgmanCommand(DWORD instance, const char* command) {
+bool ExecuteProgmanCommand(DWORD instance, const char* command, bool mayBeAbsent) {
     HSZ progman = DdeCreateStringHandleA(instance, kProgman, CP_WINANSI);
     bool done = false;
     HCONV conversation = DdeConnect(instance, progman, progman, nullptr);
+    const bool answered = conversation != nullptr;
     if (conversation) {
         DWORD length = DWORD(std::strlen(command) + 1);
         BYTE* data = reinterpret_cast<BYTE*>(const_cast<char*>(command));
@@ -36,7 +37,10 @@ bool ExecuteProgmanCommand(DWORD instance, const char* command) {
         DdeDisconnect(conversation);
     }
     DdeFreeStringHandle(instance, progman);
-    LogChange(done, "progman %s", command);
+    LogOutcome(done                      ? ChangeOutcome::Done
+               : answered && mayBeAbsent ? ChangeOutcome::NotPresent
+                                         : ChangeOutcome::Failed,
+               "progman %s", command);
     return done;
 }
 
@@ -49,7 +53,7 @@ ProgramGroup::ProgramGroup(const char* name, HWND owner)
     named_ = name && std::strlen(name) <= MaxName;
     if (named_)
         CopyText(name_, sizeof name_, name);
-    ready_ = SendShowGroup(4, ShortCommand);
+    ready_ = SendShowGroup(4, ShortCommand, true);
     ToForeground();
 }
 
@@ -58,7 +62,8 @@ void ProgramGroup::ToForeground() const {
         SetForegroundWindow(owner_);
 }
 
-bool ProgramGroup::Send(size_t capacity, std::initializer_list<const char*> parts) const {
+bool ProgramGroup::Send(size_t capacity, std::initializer_list<const char*> parts,
+                        bool mayBeAbsent) const {
     if (!named_)
         return false;
     char command[LongCommand];
@@ -71,12 +76,12 @@ bool ProgramGroup::Send(size_t capacity, std::initializer_list<const char*> part
         length += n;
     }
     command[length] = 0;
-    return ExecuteProgmanCommand(instance_, command);
+    return ExecuteProgmanCommand(instance_, command, mayBeAbsent);
 }
 
-bool ProgramGroup::SendShowGroup(int show, size_t capacity) const {
+bool ProgramGroup::SendShowGroup(int show, size_t capacity, bool mayBeAbsent) const {
     const char* suffix = show == 1 ? ", 1)]" : show == 4 ? ", 4)]" : ", 6)]";
-    return Send(capacity, {"[ShowGroup(", name_, suffix});
+    return Send(capacity, {"[ShowGroup(", name_, suffix}, mayBeAbsent);
 }
 
 ResultCode ProgramGroup::CreateGroup() {
@@ -94,7 +99,7 @@ ResultCode ProgramGroup::AddItem(const char* commandLine, const char* title) {
         return GroupFailed;
     if (!SendShowGroup(1, LongCommand))
         return CommandFailed;
-    Send(LongCommand, {"[ReplaceItem(", title, ")]"}); // no such item yet is fine
+    Send(LongCommand, {"[ReplaceItem(", title, ")]"}, true); // no such item yet is fine
     const char* quote = NeedsQuotes(commandLine) ? "\"" : "";
     if (!Send(LongCommand, {"[AddItem(", quote, commandLine, quote, ",", title, ")]"}))
         return CommandFailed;
@@ -107,7 +112,7 @@ ResultCode ProgramGroup::DeleteItem(const char* title) {
         return GroupNotOpen;
     if (!SendShowGroup(1, LongCommand))
         return CommandFailed;
-    return Send(LongCommand, {"[DeleteItem(", title, ")]"}) ? Ok : CommandFailed;
+    return Send(LongCommand, {"[DeleteItem(", title, ")]"}, true) ? Ok : CommandFailed;
 }
 
 ResultCode ProgramGroup::ShowGroup(int show) {

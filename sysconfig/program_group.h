@@ -10,7 +10,10 @@
 #include <initializer_list>
 
 // Sends one command text; true when Program Manager accepted it.
-bool ExecuteProgmanCommand(DWORD instance, const char* command);
+// `mayBeAbsent`: the command names a group or item that need not be there
+// (a probe, a replace or delete of an old item), so Program Manager's
+// refusal is logged as "not present"; no answer at all is still a failure.
+bool ExecuteProgmanCommand(DWORD instance, const char* command, bool mayBeAbsent = false);
 
 class ProgramGroup {
   public:
@@ -40,8 +43,9 @@ class ProgramGroup {
   private:
     // Builds the command from its parts in a buffer of `capacity` bytes and
     // sends it; a command that does not fit is not sent and counts as failed.
-    bool Send(size_t capacity, std::initializer_list<const char*> parts) const;
-    bool SendShowGroup(int show, size_t capacity) const;
+    bool Send(size_t capacity, std::initializer_list<const char*> parts,
+              bool mayBeAbsent = false) const;
+    bool SendShowGroup(int show, size_t capacity, bool mayBeAbsent = false) const;
     void ToForeground() const;
 
     int ready_ = 0;

@@ -286,10 +286,10 @@ LONG DeleteByPath(HKEY start, const char* path) {
     return RegDeleteValueA(walk.Current(), cursor);
 }
 
-bool RegKey::Delete(const char* path) {
+LONG RegKey::DeleteEntry(const char* path) {
     HKEY start = nullptr;
     const char* rest = Start(path, &start);
-    return rest && DeleteByPath(start, rest) == ERROR_SUCCESS;
+    return rest ? DeleteByPath(start, rest) : ERROR_BAD_PATHNAME;
 }
 
 namespace {

@@ -33,7 +33,10 @@ class RegKey {
     bool SetString(const char* path, const char* text);
     bool SetNumber(const char* path, DWORD number);
     // Deletes the last component: a key with all its subkeys, or else a value.
-    bool Delete(const char* path);
+    bool Delete(const char* path) { return DeleteEntry(path) == ERROR_SUCCESS; }
+    // The same, answering the registry status: ERROR_FILE_NOT_FOUND when
+    // the path names nothing there.
+    LONG DeleteEntry(const char* path);
 
   private:
     // The key a path starts from (the held key, or else the root its prefix

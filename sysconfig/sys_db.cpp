@@ -80,11 +80,14 @@ bool WriteSysDBNumber(const char* target, const char* path, LONG number) {
     return key.SetNumber(path, DWORD(number));
 }
 
-bool DeleteSysDBEntry(const char* target, const char* path) {
+ChangeOutcome DeleteSysDBEntry(const char* target, const char* path) {
     if (!IsRegistry(target))
-        return IniFile(target).DeleteByPath(path) != FALSE;
+        return IniFile(target).DeleteByPath(path) ? ChangeOutcome::Done : ChangeOutcome::Failed;
     RegKey key(RegKey::AccessRead | RegKey::AccessWrite);
-    return key.Delete(path);
+    LONG status = key.DeleteEntry(path);
+    return status == ERROR_SUCCESS          ? ChangeOutcome::Done
+           : status == ERROR_FILE_NOT_FOUND ? ChangeOutcome::NotPresent
+                                            : ChangeOutcome::Failed;
 }
 
 bool WriteSysDBSection(ScriptText& script, const char* section) {
@@ -113,11 +116,11 @@ bool DeleteSysDBSection(ScriptText& script, const char* section) {
         const char* path;
         if (!usable || !SplitTarget(left, target, &path))
             continue;
-        bool done = DeleteSysDBEntry(target, path);
+        ChangeOutcome outcome = DeleteSysDBEntry(target, path);
         if (IsRegistry(target))
-            LogChange(done, "registry delete %s", path);
+            LogOutcome(outcome, "registry delete %s", path);
         else
-            LogChange(done, "ini %s delete %s", target, path);
+            LogOutcome(outcome, "ini %s delete %s", target, path);
     }
     return true;
 }

@@ -197,7 +197,8 @@ TEST_F(Unattended, AnswersComeFromTheFileOrTheProposalAndTheRecordHoldsThemAll) 
     EXPECT_EQ(log.lines[4], "dialog prompt 30 \"Put the Disk 2 in the drive (or type new "
                             "directory).\" \"D:\\TWO\\\" => OK");
     EXPECT_EQ(log.lines[6], "dialog message 10 \"The file a.txt could not be found!\" => OK");
-    EXPECT_EQ(log.lines[7], "dialog options 1111011 \"\" => Cancel");
+    EXPECT_EQ(log.lines[7], "dialog options KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1 "
+                            "DosFilter=1 SystemFonts=0 DunorU=1 ArvelU=1 \"\" => Cancel");
     EXPECT_EQ(log.lines[8], "dialog question 3 \"Are you sure you want to abort the "
                             "installation?\" => OK");
 }
