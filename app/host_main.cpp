@@ -15,8 +15,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -41,8 +44,9 @@ void Usage(std::ostream& out) {
            "  without --plan  run the installation, its dialogs in the terminal, then\n"
            "                  print what changed, restart the machine when asked and\n"
            "                  print what the restart did\n"
-           "  --machine DIR   the emulated machine (made fresh when DIR does not exist;\n"
-           "                  default: a fresh demo machine in ./brivanta-demo)\n"
+           "  --machine DIR   the emulated machine (made fresh when DIR does not exist\n"
+           "                  or is empty; another folder is refused; default: a fresh\n"
+           "                  demo machine in ./brivanta-demo)\n"
            "  --source DIR    the folder holding DISK1, DISK2, DISK3; it becomes drive D:\n"
            "                  and setup runs from D:\\DISK1\\ (default: the sample disks)\n"
            "  --floppies DIR  the floppy images DISK1.IMG..DISK3.IMG (or the folders\n"
@@ -79,20 +83,22 @@ struct Arguments {
     PlanOptions options;
 };
 
-bool SetOption(PlanOptions* options, const std::string& text) {
+// Sets one option of NAME=0|1; answers its index, or -1 when the text is
+// not one.
+int SetOption(PlanOptions* options, const std::string& text) {
     size_t eq = text.find('=');
     if (eq == std::string::npos)
-        return false;
+        return -1;
     std::string name = text.substr(0, eq), value = text.substr(eq + 1);
     if (value != "0" && value != "1")
-        return false;
+        return -1;
     for (int i = 0; i < 7; ++i) {
         if (strcasecmp(name.c_str(), kOptionBoxes[i].name) == 0) {
             options->flags[i] = value == "1";
-            return true;
+            return i;
         }
     }
-    return false;
+    return -1;
 }
 
 bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
@@ -107,6 +113,7 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
                    {"--record", &Arguments::record, "a file"},
                    {"--log", &Arguments::log, "a file"},
                    {"--option", nullptr, "NAME=0|1"}};
+    std::set<std::string> given; // each option once; --option once per name
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool known = true;
@@ -118,6 +125,10 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
             a->version = true;
         else
             known = false;
+        if (known && !given.insert(arg == "-h" ? "--help" : arg).second) {
+            *error = arg + " is given twice";
+            return false;
+        }
         for (const auto& v : kValues) {
             if (known || arg != v.flag)
                 continue;
@@ -127,14 +138,21 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
                 return false;
             }
             std::string value = argv[++i];
-            if (v.value) {
-                a->*v.value = value;
-            } else if (!SetOption(&a->options, value)) {
+            int option = v.value ? -1 : SetOption(&a->options, value);
+            std::string name =
+                v.value ? arg : arg + " " + kOptionBoxes[option < 0 ? 0 : option].name;
+            if (!v.value && option < 0) {
                 *error = "bad option: " + value + " (NAME=0 or NAME=1, see --help)";
                 return false;
-            } else {
-                a->optionGiven = true;
             }
+            if (!given.insert(name).second) {
+                *error = name + " is given twice";
+                return false;
+            }
+            if (v.value)
+                a->*v.value = value;
+            else
+                a->optionGiven = true;
         }
         if (!known) {
             *error = "unknown argument: " + arg + " (see --help)";
@@ -224,6 +242,137 @@ class FileLog : public RunLog {
   private:
     FILE* file_;
 };
+
+// What a path names, so that two spellings of one file compare equal: an
+// existing file by its device and inode (through links, hard links and
+// "../" alike), else its folder's real path and its name, after the link it
+// may be to a file not there yet.
+std::string FileIdentity(std::string path) {
+    for (int hops = 0; hops < 16; ++hops) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0)
+            return "inode " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+        char target[4096];
+        ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        target[n] = 0;
+        size_t slash = path.rfind('/');
+        path = target[0] == '/' || slash == std::string::npos ? std::string(target)
+                                                              : path.substr(0, slash + 1) + target;
+    }
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    char* real = realpath(folder.c_str(), nullptr);
+    std::string identity =
+        "path " + std::string(real ? real : folder) + "/" + path.substr(slash + 1);
+    free(real);
+    return identity;
+}
+
+// The answer file, the record and the log are three files: one named twice
+// would be read and overwritten, or written twice over.
+bool OneFileOneRole(const Arguments& a, std::string* error) {
+    const struct {
+        const char* flag;
+        const std::string* path;
+    } files[] = {{"--answers", &a.answers}, {"--record", &a.record}, {"--log", &a.log}};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = i + 1; j < 3; ++j) {
+            if (files[i].path->empty() || files[j].path->empty() ||
+                FileIdentity(*files[i].path) != FileIdentity(*files[j].path))
+                continue;
+            *error = std::string(files[i].flag) + " " + *files[i].path + " and " + files[j].flag +
+                     " " + *files[j].path + " name the same file: give each its own";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsEmptyDirectory(const std::string& path) {
+    DIR* dir = opendir(path.c_str());
+    int entries = 0;
+    while (dir && readdir(dir))
+        ++entries;
+    if (dir)
+        closedir(dir);
+    return dir && entries <= 2; // "." and ".."
+}
+
+// The folder a path is in ("." for a bare name).
+std::string ParentFolder(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// --machine takes a machine (a folder holding drive_c), or a folder that is
+// not there yet or is empty, where a fresh one is made (or, for a plan,
+// held in memory: *fresh tells). Any other folder is the user's and is not
+// filled with a machine; one that cannot be written is refused before the
+// run.
+bool CheckMachineFolder(const std::string& folder, bool plan, bool* fresh, std::string* error) {
+    struct stat st;
+    *fresh = true;
+    std::string writable = folder;
+    if (stat(folder.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            *error = "--machine: " + folder + " cannot be read: " + std::strerror(errno);
+            return false;
+        }
+        writable = ParentFolder(folder);
+    } else if (!S_ISDIR(st.st_mode)) {
+        *error = "--machine: " + folder + " is a file, not a machine folder";
+        return false;
+    } else if (IsDirectory(folder + "/drive_c")) {
+        *fresh = false;
+    } else if (!IsEmptyDirectory(folder)) {
+        *error = "--machine: " + folder +
+                 " is not an emulated machine (it holds no drive_c) and not empty; give a new "
+                 "folder or a machine";
+        return false;
+    }
+    if (!plan && access(writable.c_str(), W_OK) != 0) {
+        *error = "--machine: " + writable + " cannot be written: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// The command line as given, an argument with blanks or quotes in quotes.
+std::string CommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool quote = arg.empty() || arg.find_first_of(" \t'\"") != std::string::npos;
+        line += (i ? " " : "") + (quote ? "'" + arg + "'" : arg);
+    }
+    return line;
+}
+
+void WriteLogHeader(const Arguments& a, int argc, char** argv) {
+    char started[32];
+    time_t now = time(nullptr);
+    strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S", localtime(&now));
+    char* real = realpath((a.floppies.empty() ? a.source : a.floppies).c_str(), nullptr);
+    std::string folder = real ? real : a.floppies.empty() ? a.source : a.floppies;
+    free(real);
+    std::string source =
+        a.floppies.empty() ? std::string(kSetupModule) + " (drive D: is " + folder + ")"
+                           : std::string(kFloppySetupModule) + " (the floppies in " + folder + ")";
+    std::string answers = !a.answers.empty() ? a.answers
+                          : isatty(0)        ? "none: the dialogs are answered at the terminal"
+                                      : "none: no terminal, every dialog takes its proposed answer";
+    std::string line = CommandLine(argc, argv);
+    LogHeader({started, kVersion, line.c_str(), source.c_str(), answers.c_str()});
+}
 
 // The default machine: ./brivanta-demo, made fresh on every run.
 bool PrepareDemoMachine(std::string* folder) {
@@ -326,6 +475,11 @@ int main(int argc, char** argv) {
         return BadInput("--floppies: " + error);
     if (a.floppies.empty() && (a.source.empty() || !Exists(a.source + "/DISK1")))
         return BadInput("no DISK1 in the source folder '" + a.source + "' (give --source DIR)");
+    if (!OneFileOneRole(a, &error))
+        return BadInput(error);
+    bool fresh = false;
+    if (!a.machine.empty() && !CheckMachineFolder(a.machine, a.plan, &fresh, &error))
+        return BadInput(error);
     // One run per machine, held until the process ends; a plan without a
     // machine plans on one held in memory, which nobody else can reach.
     if (!a.plan || !a.machine.empty()) {
@@ -339,19 +493,31 @@ int main(int argc, char** argv) {
         if (lock != hostwin::MachineLock::Held)
             return BadInput(error);
     }
-    if (a.plan)
+    if (a.plan) {
+        if (fresh)
+            std::cout << "No machine in " << a.machine
+                      << ": the plan is made against a fresh machine.\n";
         return Plan(a);
+    }
     AnswerFile answers;
     if (!a.answers.empty() && !LoadAnswers(a.answers, &answers))
         return ExitBadInput;
+    const bool noAnswers = !a.answers.empty() && answers.Count() == 0;
+    if (noAnswers)
+        std::cout << "The answer file " << a.answers
+                  << " holds no answers: every dialog takes its proposed answer.\n";
     if (!a.record.empty() && !CanWrite(a.record, &error))
         return BadInput("--record: " + error);
     FILE* logFile = nullptr;
     if (!a.log.empty() && !(logFile = std::fopen(a.log.c_str(), "w")))
         return BadInput("--log: " + a.log + " cannot be written: " + std::strerror(errno));
     FileLog log(logFile);
-    if (logFile)
+    if (logFile) {
         SetRunLog(&log);
+        WriteLogHeader(a, argc, argv);
+        if (noAnswers)
+            LogLine("the answer file holds no answers: every dialog takes its proposed answer");
+    }
     std::string machine = a.machine;
     int result = ExitBadInput;
     if (machine.empty() && !PrepareDemoMachine(&machine))

@@ -83,6 +83,51 @@ bool SaveRecord(const char* path, const AnswerFile& record) {
     return CloseHandle(file) && saved;
 }
 
+// The answer file, the record and the log are three files: one named twice
+// would be read and overwritten, or written twice over. Compared by full
+// path without case, as Windows names them. Answers whether two are one;
+// `logTaken`: the log is one of them, so it must not be opened either.
+bool SharedFile(CommandLineOptions* o, bool* logTaken) {
+    const struct {
+        const char* flag;
+        const char* path;
+    } files[] = {{"/answers=", o->answers}, {"/record=", o->record}, {"/log=", o->log}};
+    char full[3][MAX_PATH];
+    for (int i = 0; i < 3; ++i) {
+        char* name = nullptr;
+        DWORD n = GetFullPathNameA(files[i].path, MAX_PATH, full[i], &name);
+        if (n == 0 || n >= MAX_PATH)
+            CopyText(full[i], MAX_PATH, files[i].path);
+    }
+    bool shared = false;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = i + 1; j < 3; ++j) {
+            if (!files[i].path[0] || !files[j].path[0] || CompareNoCase(full[i], full[j]) != 0)
+                continue;
+            if (!shared)
+                std::snprintf(o->fault, sizeof o->fault, "%s and %s name the same file %.200s",
+                              files[i].flag, files[j].flag, full[i]);
+            shared = true;
+            *logTaken = *logTaken || j == 2;
+        }
+    }
+    return shared;
+}
+
+void WriteLogHeader(const CommandLineOptions& o) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char started[32];
+    std::snprintf(started, sizeof started, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth,
+                  t.wDay, t.wHour, t.wMinute, t.wSecond);
+    char module[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (n == 0 || n >= sizeof module)
+        CopyText(module, sizeof module, "unknown");
+    LogHeader({started, "setup.exe 3.2 (the setup program of Brivanta 3.2)", GetCommandLineA(),
+               module, o.answers[0] ? o.answers : "none: the dialogs are shown"});
+}
+
 int BadInput(const char* what) {
     LogLine("result %d: Bad input: %s", int(ExitBadInput), what);
     return ExitBadInput;
@@ -95,6 +140,8 @@ int RunWithOptions(ProductInstaller* installer, const CommandLineOptions& o) {
     static AnswerFile answers, record;
     if (o.answers[0] && !LoadAnswers(o.answers, &answers))
         return BadInput("the answer file does not pass its checks");
+    if (o.answers[0] && answers.Count() == 0)
+        LogLine("the answer file holds no answers: every dialog takes its proposed answer");
     if (o.record[0]) {
         // Before the run: a record that cannot be written is found out now.
         HANDLE file = OpenForWriting(o.record, OPEN_ALWAYS);
@@ -140,13 +187,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         SetFrontEnd(nullptr);
         return 0;
     }
+    // Before anything is opened: the log would replace the answer file.
+    bool logTaken = false;
+    if (!options.fault[0])
+        SharedFile(&options, &logTaken);
+    // A log that cannot be written leaves the exit code to tell.
     HANDLE logFile = INVALID_HANDLE_VALUE;
-    if (options.log[0] &&
+    if (options.log[0] && !logTaken &&
         (logFile = OpenForWriting(options.log, CREATE_ALWAYS)) == INVALID_HANDLE_VALUE)
         return ExitBadInput;
+    if (logTaken)
+        return ExitBadInput;
     FileLog log(logFile);
-    if (logFile != INVALID_HANDLE_VALUE)
+    if (logFile != INVALID_HANDLE_VALUE) {
         SetRunLog(&log);
+        WriteLogHeader(options);
+    }
     int code = RunWithOptions(&installer, options);
     SetRunLog(nullptr);
     if (logFile != INVALID_HANDLE_VALUE)
