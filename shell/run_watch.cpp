@@ -93,6 +93,9 @@ void RunWatch::ProgressCancelNoted(int percent) {
     }
 }
 
+namespace {
+
+// "Windows 98 (4.10, build 1998, A)": what GetVersionExA reports.
 void DescribeWindows(char* out, size_t size) {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
@@ -108,12 +111,18 @@ void DescribeWindows(char* out, size_t size) {
                                                    : "Windows";
     // Windows 95/98 keep the version in the high word of the build number.
     unsigned build = nt ? unsigned(info.dwBuildNumber) : unsigned(info.dwBuildNumber & 0xFFFF);
-    const char* extra = info.szCSDVersion;
-    while (*extra == ' ')
-        ++extra;
+    char extra[sizeof info.szCSDVersion];
+    const char* from = info.szCSDVersion;
+    while (*from == ' ')
+        ++from;
+    CopyText(extra, sizeof extra, from);
+    for (size_t n = std::strlen(extra); n > 0 && extra[n - 1] == ' ';)
+        extra[--n] = 0;
     std::snprintf(out, size, "%s (%lu.%lu, build %u%s%s)", name, (unsigned long)info.dwMajorVersion,
-                  (unsigned long)info.dwMinorVersion, build, *extra ? ", " : "", extra);
+                  (unsigned long)info.dwMinorVersion, build, extra[0] ? ", " : "", extra);
 }
+
+} // namespace
 
 void LogHeader(const LogHeading& h) {
     char windows[200];

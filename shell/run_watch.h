@@ -72,9 +72,6 @@ struct LogHeading {
 };
 void LogHeader(const LogHeading& heading);
 
-// "Windows 98 (4.10, build 1998, A)": what GetVersionExA reports.
-void DescribeWindows(char* out, size_t size);
-
 struct RunEnd {
     int exitCode;
     char sentence[DialogState::TextSize + 160];

@@ -34,7 +34,7 @@ log="$drive_c/silent.log"
 log_has "$log" 'dialog welcome => Continue' \
     'dialog prompt 6 "Enter Brivanta destination directory." "C:\VELMOR\BRIVANTA" => OK' \
     'dialog question 22 "Do you want to create the directory:C:\VELMOR\BRIVANTA?" => OK' \
-    'dialog options 1111111 "C:\VELMOR\BRIVANTA" => OK' \
+    'dialog options KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1 DosFilter=1 SystemFonts=1 DunorU=1 ArvelU=1 "C:\VELMOR\BRIVANTA" => OK' \
     'copy D:\DISK1\brivanta.ex_ -> C:\VELMOR\BRIVANTA\brivanta.exe: copied' \
     'copy D:\DISK2\Fonts\cvgasys.fo_ -> C:\WINDOWS\FONTS\vgasys.001: copied' \
     'copy D:\DISK3\arvui.ttf -> C:\WINDOWS\FONTS\arvui.ttf: copied' \
@@ -48,13 +48,18 @@ log_has "$log" 'dialog welcome => Continue' \
     'wininit [rename] C:\windows\FONTS\vgasys.fon=C:\windows\FONTS\vgasys.001: done' \
     'progman [AddItem(C:\VELMOR\BRIVANTA\brivanta.exe,Brivanta 3.2)]: done' \
     'progman [DeleteItem(BV Tutorial)]: done' \
-    'progman [ReplaceItem(Brivanta 3.2)]: failed' \
-    'registry HLM\Software\Microsoft\Windows\CurrentVersion\RenameFiles\Fonts\VGASYS.FON = ,6 (the key is missing): failed' \
+    'progman [ReplaceItem(Brivanta 3.2)]: not present' \
+    'registry HLM\Software\Microsoft\Windows\CurrentVersion\RenameFiles\Fonts\VGASYS.FON = ,6 (the key is missing): not present' \
     'start C:\VELMOR\BRIVANTA\brivanta.exe 1: done' \
     'dialog question 57 "You must restart your computer before new settings will take effect. /  Do you want to restart your computer now?" => Cancel' \
     'restart: declined' \
     'dialog message 15 "Installation was successful!" => OK'
 expect_eq "files copied in the log" "$(grep -c ': copied' "$log")" 38
+log_has "$log" 'answer file: C:\silent-everything.ini'
+grep -q '^Windows: Windows 98 (4\.10, build ' "$log" || fail "no Windows version in the log"
+grep -q '^totals: 38 files copied, 0 skipped, 0 failed, ' "$log" || fail "no totals in the log"
+# Wine's Program Manager has no Reload; nothing else fails.
+tr -d '\r' <"$log" | grep ': failed$' | grep -v '^progman \[Reload(' && fail "lines that failed"
 expect_eq "last line of the log" "$(last_line "$log")" 'result 1: Installed; the restart was declined.'
 cp "$log" "$out/silent-everything.log" 2>/dev/null || true
 elapsed
@@ -70,6 +75,21 @@ log_has "$drive_c/bad.log" \
     'C:\bad.ini:5: unknown section [Bogus]'
 expect_eq "last line of the log" "$(last_line "$drive_c/bad.log")" \
     'result 5: Bad input: the answer file does not pass its checks'
+check_nothing_installed
+# Refused before anything runs, with 5: the log naming the answer file
+# (however spelled), a word that is not an option, a log that cannot be
+# written. The answer file is left whole.
+case_name=refused-invocations
+md5=$(md5sum <"$drive_c/cancel-options.ini")
+run_setup same-file '/answers=C:\cancel-options.ini' '/log=c:\windows\..\CANCEL-OPTIONS.INI'
+setup_done 5
+run_setup bad-word '/answers=C:\cancel-options.ini' '/log=C:\word.log' 'C:\dropped.txt'
+setup_done 5
+expect_eq "last line of the log" "$(last_line "$drive_c/word.log")" \
+    'result 5: Bad input: unknown option C:\dropped.txt (/answers=FILE, /record=FILE, /log=FILE)'
+run_setup no-log '/answers=C:\cancel-options.ini' '/log=C:\no-such-folder\setup.log'
+setup_done 5
+expect_eq "the answer file" "$(md5sum <"$drive_c/cancel-options.ini")" "$md5"
 check_nothing_installed
 case_name=cancel-options
 run_setup cancel-options '/answers=C:\cancel-options.ini' '/log=C:\cancel.log'
