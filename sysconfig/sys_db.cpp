@@ -80,7 +80,10 @@ bool WriteSysDBNumber(const char* target, const char* path, LONG number) {
     return key.SetNumber(path, DWORD(number));
 }
 
-ChangeOutcome DeleteSysDBEntry(const char* target, const char* path) {
+namespace {
+
+// What deleting one line did; a key or value that is not there is no failure.
+ChangeOutcome DeleteOutcome(const char* target, const char* path) {
     if (!IsRegistry(target))
         return IniFile(target).DeleteByPath(path) ? ChangeOutcome::Done : ChangeOutcome::Failed;
     RegKey key(RegKey::AccessRead | RegKey::AccessWrite);
@@ -88,6 +91,12 @@ ChangeOutcome DeleteSysDBEntry(const char* target, const char* path) {
     return status == ERROR_SUCCESS          ? ChangeOutcome::Done
            : status == ERROR_FILE_NOT_FOUND ? ChangeOutcome::NotPresent
                                             : ChangeOutcome::Failed;
+}
+
+} // namespace
+
+bool DeleteSysDBEntry(const char* target, const char* path) {
+    return DeleteOutcome(target, path) == ChangeOutcome::Done;
 }
 
 bool WriteSysDBSection(ScriptText& script, const char* section) {
@@ -116,7 +125,7 @@ bool DeleteSysDBSection(ScriptText& script, const char* section) {
         const char* path;
         if (!usable || !SplitTarget(left, target, &path))
             continue;
-        ChangeOutcome outcome = DeleteSysDBEntry(target, path);
+        ChangeOutcome outcome = DeleteOutcome(target, path);
         if (IsRegistry(target))
             LogOutcome(outcome, "registry delete %s", path);
         else

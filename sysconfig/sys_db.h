@@ -6,8 +6,6 @@
 // out is passed over.
 #pragma once
 
-#include "run_log.h"
-
 #include "platform/win32.h"
 
 class ScriptText;
@@ -19,5 +17,4 @@ bool DeleteSysDBSection(ScriptText& script, const char* section);
 
 bool WriteSysDBText(const char* target, const char* path, const char* text);
 bool WriteSysDBNumber(const char* target, const char* path, LONG number);
-// NotPresent when the registry holds no such key or value.
-ChangeOutcome DeleteSysDBEntry(const char* target, const char* path);
+bool DeleteSysDBEntry(const char* target, const char* path);
