@@ -5,8 +5,8 @@
 #   i386-env.sh run CMD...     run the host command CMD where i386 Wine runs
 #   i386-env.sh auto CMD...    the same, but CMD runs as it is where this host
 #                              runs 32-bit x86 code (and its i386 Wine) itself;
-#                              exit code 77 where neither can be (not root,
-#                              Linux older than 6.7)
+#                              exit code 77 (of prepare too) where neither
+#                              can be (not root, Linux older than 6.7)
 # The environment, made once per machine and kept in $BRIVANTA_I386_CACHE
 # (default /var/cache/brivanta-i386):
 #   qemu/  qemu-user 10 of bookworm-backports, unpacked with dpkg -x (apt
@@ -198,7 +198,10 @@ can_emulate() {
 cmd=${1:-}
 [ $# -ge 1 ] && shift
 case $cmd in
-    prepare) prepare ;;
+    prepare)
+        can_emulate || exit 77
+        prepare
+        ;;
     run | auto)
         [ $# -ge 1 ] || die "usage: $0 $cmd CMD..."
         if [ "$cmd" = auto ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then

@@ -49,8 +49,10 @@ BRIVANTA_WINEPREFIX="$prefix" ctest --preset win32 -LE i686
 # emulation (tools/i386-env.sh; its environment is made once per machine).
 echo "=== win32: the i686 programs under i386 Wine"
 start=$SECONDS
-if [ "$test_arch" = x86_64 ] && [ "$(id -u)" = 0 ]; then
-  tools/i386-env.sh prepare
+if [ "$test_arch" = x86_64 ]; then
+  # 77: this machine cannot emulate i386 (not root, or Linux before 6.7);
+  # the tests then report themselves skipped.
+  tools/i386-env.sh prepare || [ $? = 77 ]
   echo "i386 environment ready after $((SECONDS - start)) s"
 fi
 ctest --preset win32 -L i686
