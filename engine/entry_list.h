@@ -70,10 +70,15 @@ class FileEntry : public ListEntry {
   public:
     enum { TextSize = 256, ChunkSize = 2048 };
     // An existing target is never written in place: its new content goes to
-    // a file of this name beside it, and the old file waits under the other
-    // while the new one moves into place. Neither can be an 8.3 name.
-    static const char NewSuffix[];
-    static const char OldSuffix[];
+    // a spare file beside it, and the old file waits under another while the
+    // new one moves into place. Both take valid 8.3 names that only the
+    // target's name gives, so that they fit every folder Windows can make,
+    // on any volume, and a later run finds what a killed one left.
+    enum Spare { NewContent = 'N', OldWaiting = 'O' };
+    enum { SpareNameSize = 12 };
+    // "XXXXXXXX.~N" or "XXXXXXXX.~O": eight base-32 digits of a hash of the
+    // upper-cased target name, then the kind.
+    static void SpareName(const char* targetName, Spare kind, char name[SpareNameSize]);
 
     FileEntry(EntryList* list, PathEntry* source, PathEntry* target, const char* sourceName,
               const char* targetName);
@@ -99,7 +104,8 @@ class FileEntry : public ListEntry {
     bool CreatedTarget() const { return createdTarget_; }
 
   private:
-    bool TargetPath(char* path, const char* suffix) const;
+    bool TargetPath(char* path) const;
+    bool SparePath(char* path, Spare kind) const;
     bool ReplaceTarget();
     void RestoreWaitingTarget(const char* target);
 

@@ -274,21 +274,40 @@ ResultCode InstallEngine::DeleteFiles() {
     return code;
 }
 
-const char FileEntry::NewSuffix[] = ".~new";
-const char FileEntry::OldSuffix[] = ".~old";
+void FileEntry::SpareName(const char* targetName, Spare kind, char name[SpareNameSize]) {
+    // FNV-1a over the upper-cased name (Windows names are caseless), folded
+    // to 40 bits: two names of one folder share a spare name about once in
+    // 10^12 pairs.
+    unsigned long long hash = 14695981039346656037ull;
+    for (const char* c = targetName; *c; ++c)
+        hash = (hash ^ (unsigned char)UpperAscii(*c)) * 1099511628211ull;
+    hash ^= hash >> 40;
+    static const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
+    for (int i = 7; i >= 0; --i, hash >>= 5)
+        name[i] = digits[hash & 31];
+    name[8] = '.';
+    name[9] = '~';
+    name[10] = char(kind);
+    name[11] = 0;
+}
 
-bool FileEntry::TargetPath(char* path, const char* suffix) const {
-    if (!JoinPath(path, TextSize, target_->Directory(), targetName_))
-        return false;
-    size_t n = std::strlen(path);
-    return !suffix || JoinPath(path + n, TextSize - n, "", suffix);
+bool FileEntry::TargetPath(char* path) const {
+    return JoinPath(path, TextSize, target_->Directory(), targetName_);
+}
+
+// In a MAX_PATH buffer: every folder Windows can make (248 characters at
+// most) leaves room for an 8.3 name, even beside a 255-character target.
+bool FileEntry::SparePath(char* path, Spare kind) const {
+    char name[SpareNameSize];
+    SpareName(targetName_, kind, name);
+    return JoinPath(path, MAX_PATH, target_->Directory(), name);
 }
 
 // A replacement stopped between its two moves left the old file under its
 // waiting name: it goes back first. Beside a whole target it is stale.
 void FileEntry::RestoreWaitingTarget(const char* target) {
-    char old[TextSize];
-    if (!TargetPath(old, OldSuffix) || GetFileAttributesA(old) == INVALID_FILE_ATTRIBUTES)
+    char old[MAX_PATH];
+    if (!SparePath(old, OldWaiting) || GetFileAttributesA(old) == INVALID_FILE_ATTRIBUTES)
         return;
     if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
         MoveFileA(old, target);
@@ -297,8 +316,8 @@ void FileEntry::RestoreWaitingTarget(const char* target) {
 }
 
 ResultCode FileEntry::OpenFiles() {
-    char target[TextSize], source[TextSize], fresh[TextSize];
-    if (!TargetPath(target, nullptr))
+    char target[TextSize], source[TextSize], fresh[MAX_PATH];
+    if (!TargetPath(target))
         return CannotCreateTarget;
     if (!JoinPath(source, sizeof source, source_->Directory(), sourceName_))
         return CannotOpenSource;
@@ -308,7 +327,7 @@ ResultCode FileEntry::OpenFiles() {
     RestoreWaitingTarget(target);
     if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
         // Keep an existing target untouched until its replacement is whole.
-        if (!TargetPath(fresh, NewSuffix))
+        if (!SparePath(fresh, NewContent))
             return CannotCreateTarget;
         sourceFile_ = _lopen(source, OF_READ);
         if (sourceFile_ == HFILE_ERROR)
@@ -368,9 +387,8 @@ ResultCode FileEntry::FinishFiles() {
 // aside, the new one into place, and only then is the old one deleted. Any
 // step that fails puts the old file back and drops the new one.
 bool FileEntry::ReplaceTarget() {
-    char target[TextSize], fresh[TextSize], old[TextSize];
-    if (!TargetPath(target, nullptr) || !TargetPath(fresh, NewSuffix) ||
-        !TargetPath(old, OldSuffix))
+    char target[TextSize], fresh[MAX_PATH], old[MAX_PATH];
+    if (!TargetPath(target) || !SparePath(fresh, NewContent) || !SparePath(old, OldWaiting))
         return false;
     DWORD attributes = GetFileAttributesA(target);
     bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -397,8 +415,8 @@ void FileEntry::CloseFiles() {
     if (targetFile_ != HFILE_ERROR)
         _lclose(targetFile_);
     sourceFile_ = targetFile_ = HFILE_ERROR;
-    char fresh[TextSize];
-    if (replacing_ && TargetPath(fresh, NewSuffix))
+    char fresh[MAX_PATH];
+    if (replacing_ && SparePath(fresh, NewContent))
         DeleteFileA(fresh);
     replacing_ = false;
 }

@@ -1,7 +1,9 @@
 #include "format.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace rt {
 
@@ -93,8 +95,8 @@ unsigned long long TakeUnsigned(const Conversion& conv, va_list* args) {
         return va_arg(*args, size_t);
     case 'j':
         return va_arg(*args, uintmax_t);
-    case 't':
-        return static_cast<unsigned long long>(va_arg(*args, ptrdiff_t));
+    case 't': // the unsigned type of ptrdiff_t's width, not sign-extended
+        return static_cast<std::make_unsigned<ptrdiff_t>::type>(va_arg(*args, ptrdiff_t));
     default:
         return va_arg(*args, unsigned);
     }
@@ -110,8 +112,8 @@ long long TakeSigned(const Conversion& conv, va_list* args) {
         return va_arg(*args, long);
     case 'L':
         return va_arg(*args, long long);
-    case 'z':
-        return static_cast<long long>(va_arg(*args, size_t));
+    case 'z': // the signed type of size_t's width: -1 is -1 on 32-bit builds too
+        return static_cast<std::make_signed<size_t>::type>(va_arg(*args, size_t));
     case 'j':
         return va_arg(*args, intmax_t);
     case 't':

@@ -45,8 +45,13 @@ can_run_i386() {
     rm -f "$probe"
     [ "$rc" -eq 0 ]
 }
+# Elsewhere the shipped i686 programs run under Debian's i386 Wine through
+# CPU emulation, in an i386 tree that tools/i386-env.sh makes with
+# debootstrap (and fetches qemu-user 10 itself, with apt lists of its own).
 if can_run_i386; then
     PACKAGES+=(wine32:i386)
+else
+    PACKAGES+=(debootstrap)
 fi
 
 # True when dpkg reports the package as fully installed.

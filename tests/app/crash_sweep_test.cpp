@@ -34,7 +34,7 @@ const unsigned kSpread = 100; // points spread evenly over the run
 // a replacement. The next run takes each of them up again.
 bool LeftByAKill(const std::string& path) {
     std::string kind = LeftoverKind(path);
-    return kind == FileEntry::NewSuffix || kind == FileEntry::OldSuffix ||
+    return kind == "new" || kind == "old" ||
            (kind == ".tmp" && strcasecmp(fs::path(path).filename().c_str(), "wdps.tmp") == 0);
 }
 

@@ -34,9 +34,8 @@ const unsigned kStride = 1;
 
 using namespace sweep;
 
-// The file a call names, without the mark of a replacement's own files.
-std::string CallTarget(const std::string& call) {
-    return LeftoverOwner(call.substr(call.find(' ') + 1));
+std::string CallPath(const std::string& call) {
+    return call.substr(call.find(' ') + 1);
 }
 
 // What a run came to, compared with the clean run.
@@ -120,7 +119,13 @@ class FaultSweep : public SweepTest {
 
     RunResult cleanRun_;
     Files cleanFiles_;
+    // The file a call names; for a replacement's spare files, their target.
+    std::string CallTarget(const std::string& call) const {
+        return LeftoverOwner(CallPath(call), owners_);
+    }
+
     std::set<std::string> replaced_; // targets that existed: their copies move and delete
+    Owners owners_;                  // the spare files of the files the clean run names
 };
 
 TEST_F(FaultSweep, EveryFallibleCallOfAWholeInstallation) {
@@ -132,8 +137,12 @@ TEST_F(FaultSweep, EveryFallibleCallOfAWholeInstallation) {
     cleanFiles_ = Snapshot(machine_);
     const unsigned calls = cleanRun_.calls;
     ASSERT_GT(calls, 0u);
+    std::set<std::string> callPaths;
     for (const std::string& call : cleanRun_.log)
-        if (call.rfind("create ", 0) == 0 && LeftoverKind(call) == FileEntry::NewSuffix)
+        callPaths.insert(CallPath(call));
+    owners_ = SpareOwners(callPaths);
+    for (const std::string& call : cleanRun_.log)
+        if (call.rfind("create ", 0) == 0 && LeftoverKind(call) == "new")
             replaced_.insert(CallTarget(call));
     EXPECT_FALSE(replaced_.empty()) << "no existing target is replaced";
 

@@ -181,9 +181,13 @@ fs::path MakeWorkFolder() {
 }
 
 std::string LeftoverKind(const std::string& name) {
-    for (const char* kind : {".tmp", FileEntry::NewSuffix, FileEntry::OldSuffix})
-        if (EndsWithNoCase(name, kind))
-            return kind;
+    if (EndsWithNoCase(name, ".tmp"))
+        return ".tmp";
+    std::string base = name.substr(name.find_last_of("/\\ ") + 1);
+    if (base.size() == 11 && base.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUV") == 8 &&
+        base.compare(8, 2, ".~") == 0 &&
+        (base[10] == FileEntry::NewContent || base[10] == FileEntry::OldWaiting))
+        return base[10] == FileEntry::NewContent ? "new" : "old";
     size_t mark = name.rfind(".~");
     if (mark != std::string::npos && mark + 2 < name.size() &&
         name.find_first_not_of("0123456789", mark + 2) == std::string::npos)
@@ -191,10 +195,28 @@ std::string LeftoverKind(const std::string& name) {
     return "";
 }
 
-std::string LeftoverOwner(const std::string& path) {
+std::string SparePath(const std::string& path, FileEntry::Spare kind) {
+    size_t folder = path.find_last_of("/\\") + 1;
+    char name[FileEntry::SpareNameSize];
+    FileEntry::SpareName(path.c_str() + folder, kind, name);
+    return path.substr(0, folder) + name;
+}
+
+Owners SpareOwners(const std::set<std::string>& paths) {
+    Owners owners;
+    for (const std::string& path : paths)
+        if (LeftoverKind(path).empty())
+            for (FileEntry::Spare kind : {FileEntry::NewContent, FileEntry::OldWaiting})
+                owners[SparePath(path, kind)] = path;
+    return owners;
+}
+
+std::string LeftoverOwner(const std::string& path, const Owners& owners) {
     std::string kind = LeftoverKind(path);
-    if (kind == FileEntry::NewSuffix || kind == FileEntry::OldSuffix)
-        return path.substr(0, path.size() - kind.size());
+    if (kind == "new" || kind == "old") {
+        auto owner = owners.find(path);
+        return owner != owners.end() ? owner->second : path;
+    }
     if (kind == "~N")
         return path.substr(0, path.rfind(".~"));
     return path;
@@ -276,16 +298,20 @@ RunResult RunInChild(const fs::path& machine, Interrupt how, unsigned call,
 void ExpectOldOrNew(const Files& before, const Files& after, const Files& now,
                     const std::function<bool(const std::string&)>& allowed,
                     const std::string& label) {
-    std::set<std::string> paths;
+    std::set<std::string> paths, made;
     for (const Files* files : {&before, &after, &now})
         for (const auto& f : *files)
             paths.insert(f.first);
+    for (const Files* files : {&before, &after})
+        for (const auto& f : *files)
+            made.insert(f.first);
+    const Owners owners = SpareOwners(made);
     for (const std::string& path : paths) {
         const std::string *was = Find(before, path), *is = Find(after, path),
                           *has = Find(now, path);
         if (path.rfind("progman/", 0) == 0 || path == "registry.reg")
             continue;
-        std::string owner = LeftoverOwner(path);
+        std::string owner = LeftoverOwner(path, owners);
         if (IsIniFile(owner)) {
             const std::string *ownerWas = Find(before, owner), *ownerIs = Find(after, owner);
             if (has)
@@ -297,7 +323,7 @@ void ExpectOldOrNew(const Files& before, const Files& after, const Files& now,
         if (owner != path || LeftoverKind(path) == ".tmp") {
             EXPECT_TRUE(!has || allowed(path)) << label << ": file left: " << path;
         } else if (!has) {
-            const std::string* waiting = Find(now, path + FileEntry::OldSuffix);
+            const std::string* waiting = Find(now, SparePath(path, FileEntry::OldWaiting));
             EXPECT_TRUE(!was || !is || (waiting && *waiting == *was))
                 << label << ": " << path << " is gone";
         } else if (was) {

@@ -3,6 +3,8 @@
 // of a machine that a broken run left.
 #pragma once
 
+#include "entry_list.h"
+
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -29,12 +31,18 @@ void CopyMachine(const fs::path& from, const fs::path& to);
 fs::path MakeWorkFolder();
 
 // A temporary or kept file of the installation: the INI rewrites' wdps.tmp
-// and a whole copy kept as NAME.~1, ~2, ...; the new content (NAME.~new) and
-// the waiting old file (NAME.~old) of a replaced target. "" for any other
-// name, else the kind: ".tmp", "~N", ".~new" or ".~old".
+// and a whole copy kept as NAME.~1, ~2, ...; the spare files of a replaced
+// target, its new content and its old file waiting (FileEntry::SpareName).
+// "" for any other name, else the kind: ".tmp", "~N", "new" or "old".
 std::string LeftoverKind(const std::string& name);
-// The file a leftover belongs to: its name without the kind.
-std::string LeftoverOwner(const std::string& path);
+// The spare file of `kind` of the file `path` (separators '/' or '\\').
+std::string SparePath(const std::string& path, FileEntry::Spare kind);
+// Each spare file of the files in `paths`, mapped to the file it belongs to.
+using Owners = std::map<std::string, std::string>;
+Owners SpareOwners(const std::set<std::string>& paths);
+// The file a leftover belongs to: a kept copy's file, a spare file's target
+// among `owners`; else `path` itself.
+std::string LeftoverOwner(const std::string& path, const Owners& owners);
 
 // Makes `folder` a fresh machine with an earlier version on it: its keys,
 // shared directory, group items, keyboard driver, panel loader, the
@@ -70,8 +78,8 @@ RunResult RunInChild(const fs::path& machine, Interrupt how, unsigned call, cons
 // and keeps those both have. Every other file holds its old or its new
 // content; a file the run makes may hold anything (the next run replaces
 // it). A leftover is allowed only where `allowed` says so (a kept copy of an
-// INI file is held to its lines); a target moved aside as NAME.~old counts
-// as there when it holds the old content. Program Manager's group files and
+// INI file is held to its lines); a target whose old file waits under its
+// spare name counts as there when that holds the old content. Program Manager's group files and
 // the registry store are left to other checks.
 void ExpectOldOrNew(const Files& before, const Files& after, const Files& now,
                     const std::function<bool(const std::string&)>& allowed,

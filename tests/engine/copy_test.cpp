@@ -105,9 +105,12 @@ TEST_F(CopyFixture, ACopyEndedHalfwayLeavesAnExistingTargetAsItWas) {
 
 // A run ended between the two moves of a replacement left the old file
 // waiting beside its place: the next copy of it puts it back first, and one
-// left beside a whole target is removed.
+// left beside a whole target is removed. The waiting name follows from the
+// target's name in any case.
 TEST_F(CopyFixture, AnOldFileLeftWaitingIsPutBackOrRemovedByTheNextCopy) {
-    const std::string waiting = Target("w.bin") + FileEntry::OldSuffix;
+    char spare[FileEntry::SpareNameSize];
+    FileEntry::SpareName("W.BIN", FileEntry::OldWaiting, spare);
+    const std::string waiting = Target(spare);
     ASSERT_TRUE(Scratch::WriteFile(Source("in.bin"), TestBytes(5000, 5)));
     ASSERT_TRUE(Scratch::WriteFile(waiting, "the old file"));
     struct Ending : InstallEngine {
@@ -173,6 +176,17 @@ TEST_F(CopyFixture, TargetsThatCannotBeCreatedAndOverlongPathsFailWithTheirCodes
     FileEntry here(nullptr, dst, nullptr, "here.txt", "");
     EXPECT_EQ(here.DeleteFile(), Ok);
     EXPECT_FALSE(Scratch::Exists(Target("here.txt")));
+}
+
+// The longest target a script can name is replaced too: the spare files
+// take short names in its folder.
+TEST_F(CopyFixture, ATargetOfTheLongestPathIsReplaced) {
+    std::string name(FileEntry::TextSize - 1 - std::string(dst->Directory()).size(), 'n');
+    ASSERT_TRUE(Scratch::WriteFile(Source("a.txt"), "new"));
+    ASSERT_TRUE(Scratch::WriteFile(Target(name.c_str()), "old"));
+    EXPECT_EQ(engine.CopyFile(Entry("a.txt", name.c_str())), Ok);
+    EXPECT_EQ(Scratch::ReadFile(Target(name.c_str())), "new");
+    EXPECT_EQ(TargetNames(), Names{name});
 }
 
 #if HOST_ONLY("fault switches: Wine cannot make a chosen file call fail")

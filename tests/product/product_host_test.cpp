@@ -89,7 +89,9 @@ TEST_F(HostInstaller, AHalfWrittenNewLayoutOrFontIsDeletedAndAnOldOneKeptWhenSki
 TEST_F(HostInstaller, ACreateFailureOnALayoutIsSkippedAndTheOldFileStays) {
     ASSERT_TRUE(Scratch::WriteFile("C:\\SETUP\\us.kbd", "new layout"));
     ASSERT_TRUE(Scratch::WriteFile("C:\\TARGET\\us.kbd", "layout in use"));
-    hostwin::AddFault({hostwin::FaultOp::Create, 1, "US.KBD"});
+    char spare[FileEntry::SpareNameSize]; // where the new content would go
+    FileEntry::SpareName("us.kbd", FileEntry::NewContent, spare);
+    hostwin::AddFault({hostwin::FaultOp::Create, 1, spare});
     EXPECT_EQ(Run("Files:|~Disk 1|us.kbd,|TGT|us.kbd"), Ok);
     EXPECT_EQ(Scratch::ReadFile("C:\\TARGET\\us.kbd"), "layout in use");
     EXPECT_TRUE(dialogs.log.empty());

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -48,6 +49,9 @@ TEST(RuntimeFormat, WritesWhatTheCLibraryWrites) {
                          255u, 255u, 8u, 8u, 0u, 0u);
         EXPECT_SAME_TEXT(size, "%lld|%llu|%lli", LLONG_MIN, ULLONG_MAX, LLONG_MAX);
         EXPECT_SAME_TEXT(size, "%hd|%hhu|%hhd|%zu|%lu", 70000, 300, 200, size_t(12), 99UL);
+        // Of the pointer's width, 32 bits on the shipped build.
+        EXPECT_SAME_TEXT(size, "%zd|%zu|%zx|%td|%tu|%tx", ptrdiff_t(-1), SIZE_MAX, SIZE_MAX,
+                         PTRDIFF_MIN, ptrdiff_t(-1), ptrdiff_t(-1));
         EXPECT_SAME_TEXT(size, "[%s][%8s][%-8s][%.2s][%-6.3s]", "ab", "ab", "ab", "abc", "abcd");
         EXPECT_SAME_TEXT(size, "%*d|%-*d|%*d|%.*d|%.*s", 6, 1, 6, 1, -4, 2, -2, 3, -1, "all");
         EXPECT_SAME_TEXT(size, "100%% %c%c", 'o', 'k');
