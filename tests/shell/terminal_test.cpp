@@ -130,14 +130,14 @@ TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
         SCOPED_TRACE(templateId);
         DialogTemplate t;
         ASSERT_TRUE(t.Load(ModuleInstance(), templateId));
-        std::vector<char> keys = DialogKeys(t);
+        bool prompt = templateId == 309 || templateId == 310; // Tab, Enter, Esc
+        std::vector<char> keys = DialogKeys(t, prompt);
         std::set<char> seen;
         for (size_t i = 0; i < keys.size(); ++i) {
             if (!keys[i])
                 continue;
             EXPECT_TRUE(seen.insert(keys[i]).second) << "key " << keys[i] << " twice";
-            bool prompt = templateId == 309 || templateId == 310;
-            std::istringstream press(std::string(prompt ? "\n" : "") + keys[i] + "\n");
+            std::istringstream press(keys[i] + std::string("\n"));
             std::ostringstream shown;
             TerminalFrontEnd front(press, shown, nullptr, false, 80);
             DialogState state;
@@ -378,18 +378,22 @@ TEST(SetupProgram, ExitCodesAndTheLastSentenceTellHowTheRunEnded) {
     }
 }
 
-// At a terminal Esc alone cancels, without Enter, and an arrow key (Esc
-// and more) is not taken for Esc: Esc at the welcome, Esc at the abort
-// question (its Cancel), then Down and Enter at the welcome.
-TEST(SetupProgram, AtATerminalEscNeedsNoEnterAndArrowKeysAreNotEsc) {
+// At a terminal a key acts as it is pressed, without Enter, and an arrow
+// key (Esc and more) is not taken for Esc nor typed: Esc at the welcome,
+// Esc at the abort question (its Cancel), Down and "c" (Continue) at the
+// welcome; a directory typed with Left and a Backspace in it, then Enter.
+TEST(SetupProgram, AtATerminalKeysActAtOnceAndArrowKeysAreNotEsc) {
     Program p;
     int status;
-    std::string out = p.RunAtTerminal("--machine m", "\x1b\x1b\x1b[B\n", &status);
+    std::string out = p.RunAtTerminal("--machine m",
+                                      "\x1b\x1b\x1b[Bc"
+                                      "C:\\NEWX\x1b[D\x7f\n",
+                                      &status);
     EXPECT_EQ(status, 2) << out;
     size_t first = out.find("== Brivanta 98 Setup =="), abort = out.find("abort the installation?");
     EXPECT_LT(first, abort) << out;
     EXPECT_NE(out.find("== Brivanta 98 Setup ==", abort), std::string::npos) << out;
-    EXPECT_NE(out.find("Cancelled in the destination prompt."), std::string::npos) << out;
+    EXPECT_NE(out.find("Do you want to create the directory:C:\\NEW?"), std::string::npos) << out;
 }
 
 // Nothing is made, reset or changed before the arguments and the files
@@ -503,21 +507,20 @@ TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
     std::string out = p.Run("--machine from-d --source " + disks + " --answers a.ini", &status);
     ASSERT_EQ(status, 1) << out;
 
-    // Welcome, destination (directory, key), create it?, options; disk 1,
-    // message 10, disk 2, disk 3; no restart, done.
+    // Welcome, destination, create it?, options; disk 1 kept (a key, no
+    // Enter), message 10, disk 2, disk 3; no restart (a key), done.
     out = p.RunAtTerminal("--floppies " + disks + " --machine typed --record r.ini --log typed.log",
-                          "\nC:\\VELMOR\\BV\n\n\n\n1\n\n\n\nc\n\n", &status);
+                          "\nC:\\VELMOR\\BV\n\n\nk\n\n\nc\n", &status);
     EXPECT_EQ(status, 1) << out;
-    EXPECT_NE(out.find("  Floppy (Enter: DISK2, 1-3: DISKn, k: keep DISK1, Esc: Cancel): "),
+    EXPECT_NE(out.find("  Floppy (Enter: DISK2, 1-3: DISKn, k: keep DISK1, d: a directory, Esc:"),
               std::string::npos)
         << out;
     const std::string prompt = "dialog prompt 30 \"Put the Disk ";
-    const std::string request =
-        " in the drive (or type new directory).\" \"A:\\\" => OK (inserted ";
+    const std::string asked = " in the drive (or type new directory).\" \"A:\\\" => OK ";
     const std::vector<std::string> wrongDiskFirst = {
-        "floppy DISK1 in drive A:", prompt + "2" + request + "DISK1)",
+        "floppy DISK1 in drive A:", prompt + "2" + asked + "(the disk in the drive kept)",
         "dialog message 10 \"The file Fonts\\c8514fix.fo_ could not be found!\" => OK",
-        prompt + "2" + request + "DISK2)", prompt + "3" + request + "DISK3)"};
+        prompt + "2" + asked + "(inserted DISK2)", prompt + "3" + asked + "(inserted DISK3)"};
     auto disksAndErrors = [&](const std::string& log) {
         std::vector<std::string> lines;
         for (const std::string& line : Lines(p.Read(log)))
@@ -529,7 +532,7 @@ TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
     };
     EXPECT_EQ(disksAndErrors("typed.log"), wrongDiskFirst);
     EXPECT_NE(p.Read("r.ini").find("[Source]\nDisk 2=A:\\\nDisk 3=A:\\\n"
-                                   "Insert Disk 2=DISK1,DISK2\nInsert Disk 3=DISK3\n"),
+                                   "Insert Disk 2=KEEP,DISK2\nInsert Disk 3=DISK3\n"),
               std::string::npos)
         << p.Read("r.ini");
 
