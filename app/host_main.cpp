@@ -7,6 +7,7 @@
 #include "run_log.h"
 #include "run_watch.h"
 #include "setup_state.h"
+#include "shown_text.h"
 #include "terminal_front_end.h"
 
 #include "platform/host.h"
@@ -69,7 +70,7 @@ void Usage(std::ostream& out) {
 }
 
 int BadInput(const std::string& error) {
-    std::cerr << "brivanta-setup: " << error << "\n";
+    std::cerr << "brivanta-setup: " << Visible(error) << "\n";
     return ExitBadInput;
 }
 
@@ -162,7 +163,7 @@ bool Exists(const std::string& path) {
 // Reads and checks the answer file; its faults go to standard error.
 bool LoadAnswers(const std::string& path, AnswerFile* answers) {
     struct StderrFaults : AnswerFaults {
-        void Fault(const char* text) override { std::cerr << text << "\n"; }
+        void Fault(const char* text) override { std::cerr << Visible(text) << "\n"; }
     } faults;
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
@@ -243,16 +244,6 @@ bool PrepareDemoMachine(std::string* folder) {
     return true;
 }
 
-void PrintRestart(const std::vector<hostwin::RenameStep>& steps) {
-    std::cout << "\nRestart: WININIT.INI carried out (" << steps.size() << " lines):\n";
-    for (const hostwin::RenameStep& step : steps) {
-        std::cout << "  " << (step.deleted ? "deleted " : "moved ") << step.source;
-        if (!step.deleted)
-            std::cout << " -> " << step.target;
-        std::cout << (step.done ? "" : "  (not done: missing)") << "\n";
-    }
-}
-
 // The installation with its dialogs in the terminal, the report of what
 // changed, the restart, and one sentence of how it ended; answers the exit
 // code.
@@ -274,20 +265,19 @@ int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* 
     if (!a.record.empty() && !SaveRecord(a.record, record))
         std::cerr << "brivanta-setup: cannot write the record " << a.record << "\n";
     MachineSnapshot after = TakeSnapshot(hostwin::MachineFolder());
-    std::cout << "\nWhat changed on the machine " << hostwin::MachineFolder() << ":\n";
-    if (PrintChanges(before, after, std::cout) == 0)
-        std::cout << "  nothing\n";
-    PrintProgramGroups(std::cout);
-    for (const hostwin::ShellStart& start : hostwin::ShellStarts())
-        std::cout << "Started: " << start.file << " " << start.parameters << "\n";
+    const int columns = TerminalColumns(STDOUT_FILENO);
+    std::cout << "\n";
+    PrintChanges("What changed on the machine " + hostwin::MachineFolder(), before, after,
+                 std::cout, columns);
+    PrintStarts(hostwin::ShellStarts(), std::cout, columns);
     bool restarted = false;
     if (hostwin::RestartRequested()) {
-        PrintRestart(hostwin::RestartMachine());
+        std::cout << "\n";
+        PrintRestart(hostwin::RestartMachine(), std::cout, columns);
         restarted = true;
         LogLine("restart: WININIT.INI carried out");
         MachineSnapshot restartedSnap = TakeSnapshot(hostwin::MachineFolder());
-        std::cout << "What the restart changed:\n";
-        PrintChanges(after, restartedSnap, std::cout);
+        PrintChanges("What the restart changed", after, restartedSnap, std::cout, columns);
     }
     RunEnd end = EndOfRun(outcome.runResult, outcome.restart, restarted, watch,
                           terminal.Answers().LoopDialog());

@@ -1,5 +1,6 @@
 #include "shown_text.h"
 
+#include <cctype>
 #include <cstdio>
 #include <sys/ioctl.h>
 
@@ -15,6 +16,10 @@ size_t Utf8Length(const std::string& text, size_t i) {
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
             return 0;
     return length;
+}
+
+unsigned char Byte(char c) {
+    return static_cast<unsigned char>(c);
 }
 
 bool Continuation(char c) {
@@ -46,11 +51,21 @@ void WrapLine(std::ostream& out, std::string line, size_t columns, const std::st
         if (Width(line) <= room)
             break;
         size_t end = Prefix(line, room);
+        // At a blank, but not between a number and its unit; in a long path
+        // after a backslash or a comma rather than at a blank near the start
+        // of the line.
         size_t cut = line.rfind(' ', end);
-        if (cut == std::string::npos || cut == 0) {
+        while (cut != std::string::npos && cut > 0 && std::isdigit(Byte(line[cut - 1])) &&
+               std::isalpha(Byte(line[cut + 1])))
+            cut = line.rfind(' ', cut - 1);
+        if (cut == std::string::npos || cut < end / 2) {
             size_t mark = line.find_last_of("\\,", end - 1);
-            cut = mark == std::string::npos || mark + 1 >= end ? end : mark + 1;
+            if (mark != std::string::npos && mark + 1 < end &&
+                (cut == std::string::npos || mark + 1 > cut))
+                cut = mark + 1;
         }
+        if (cut == std::string::npos || cut == 0)
+            cut = end;
         out << *lead << line.substr(0, cut) << "\n";
         line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
         lead = &hanging;
