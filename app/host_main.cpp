@@ -37,7 +37,8 @@ const char kVersion[] = "brivanta-setup 3.2 (the setup program of Brivanta 3.2, 
 void Usage(std::ostream& out) {
     out << "usage: brivanta-setup [--machine DIR] [--source DIR | --floppies DIR]\n"
            "                      [--answers FILE] [--record FILE] [--log FILE]\n"
-           "       brivanta-setup --plan [--machine DIR] [--source DIR] [--option NAME=0|1]...\n"
+           "       brivanta-setup --plan [--machine DIR] [--source DIR | --floppies DIR]\n"
+           "                      [--option NAME=0|1]...\n"
            "       brivanta-setup --help | --version\n"
            "  without --plan  run the installation, its dialogs in the terminal, then\n"
            "                  print what changed, restart the machine when asked and\n"
@@ -55,7 +56,7 @@ void Usage(std::ostream& out) {
            "  --record FILE   write the answers the run used to FILE, for --answers\n"
            "  --log FILE      write one line per dialog, file, system change and\n"
            "                  decision to FILE as the run goes\n"
-           "  --plan          print what the installation would do: paths, copies,\n"
+           "  --plan          print what the installation would do: copies,\n"
            "                  deletes, registry, INI and WININIT.INI changes; writes\n"
            "                  nothing (default machine: a fresh one held in memory)\n"
            "  --option N=V    set an installation option for --plan; N is one of:\n";
@@ -146,8 +147,6 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
         *error = "--option sets an option for --plan only; an installation asks for them";
     else if (a->plan && (!a->answers.empty() || !a->record.empty() || !a->log.empty()))
         *error = "--answers, --record and --log are for an installation, not for --plan";
-    else if (a->plan && !a->floppies.empty())
-        *error = "--floppies is for an installation; --plan reads the disks of --source";
     else if (!a->floppies.empty() && !a->source.empty())
         *error = "--source and --floppies both name the disks: give one of them";
     if (a->source.empty() && a->floppies.empty())
@@ -289,7 +288,7 @@ int Plan(const Arguments& a) {
     std::string error;
     if (!hostwin::MountMachineReadOnly(a.machine, &error))
         return BadInput(error);
-    hostwin::SetModuleFileName(kSetupModule);
+    hostwin::SetModuleFileName(a.floppies.empty() ? kSetupModule : kFloppySetupModule);
     int result = PrintPlan(a.options, std::cout) == 0 ? 0 : ExitAborted;
     hostwin::UnmountMachine();
     return result;

@@ -675,7 +675,9 @@ TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
 
 // The plan changes nothing anywhere: a machine that does not exist is not
 // made, one that does keeps every file; it lists the system changes beside
-// the files, from the source paths a run uses.
+// the files, from the source paths a run uses (the floppy drive's with
+// --floppies), registry lines as the report has them, names read from the
+// machine shown, not obeyed.
 TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
     Program p;
     int status;
@@ -684,7 +686,7 @@ TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
     EXPECT_NE(access(p.Path("fresh").c_str(), F_OK), 0) << "no machine made";
     std::vector<std::string> lines = Lines(plan);
     for (const char* line :
-         {"path ~Disk 1 = D:\\DISK1\\",
+         {"disk 1 = D:\\DISK1\\",
           "copy D:\\DISK2\\Fonts\\cvgasys.fo_ -> C:\\WINDOWS\\FONTS\\vgasys.001",
           "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\WINDOWS\\VELMOR\\",
           "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Source dir = D:\\DISK1\\",
@@ -703,6 +705,29 @@ TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
         EXPECT_EQ(p.Tree("."), before) << options;
         EXPECT_EQ(again.find("wininit") == std::string::npos, options[0] != 0) << again;
     }
+    const std::string disks = BRIVANTA_SAMPLE_DISKS;
+    std::string floppies = p.Run("--plan --floppies " + disks, &status);
+    EXPECT_EQ(status, 0) << floppies;
+    lines = Lines(floppies);
+    for (const char* line :
+         {"disk 2 = A:\\", "copy A:\\Fonts\\cvgasys.fo_ -> C:\\WINDOWS\\FONTS\\vgasys.001",
+          "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Source dir = A:\\"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << floppies;
+    // Registry lines read the same in the plan and in the report of a run.
+    p.Write("all.ini", "[Questions]\n57=2\n");
+    std::string report = p.Run("--machine run --answers all.ini", &status);
+    for (std::string value :
+         {"HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\WINDOWS\\VELMOR\\",
+          "HLM\\System\\CurrentControlSet\\Control\\Nls\\Codepage\\1251 = cp_1251.nls"}) {
+        EXPECT_NE(plan.find("\nregistry " + value + "\n"), std::string::npos) << value;
+        EXPECT_NE(report.find("\n  + " + value + "\n"), std::string::npos) << value << report;
+    }
+    p.Write("m/registry.reg", p.Read("m/registry.reg") +
+                                  "[HKEY_CURRENT_USER\\Software\\Velmor\\Brivanta\\3.2]\r\n"
+                                  "\"Program dir\"=\"C:\\\\E\x1b[2J\"\r\n");
+    std::string shown = p.Run("--plan --machine m", &status);
+    EXPECT_NE(shown.find("destination = C:\\E\\x1b[2J\\\n"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos);
 }
 
 } // namespace
