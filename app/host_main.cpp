@@ -280,7 +280,7 @@ int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* 
     }
     RunEnd end = EndOfRun(outcome.runResult, outcome.restart, restarted, watch,
                           terminal.Answers().LoopDialog());
-    std::cout << "\n" << end.sentence << "\n";
+    std::cout << "\n" << Visible(end.sentence) << "\n";
     return end.exitCode;
 }
 

@@ -299,8 +299,15 @@ MachineSnapshot TakeSnapshot(const std::string& folder) {
     return snap;
 }
 
-int PrintChanges(const std::string& title, const MachineSnapshot& before,
-                 const MachineSnapshot& after, std::ostream& out, int columns) {
+namespace {
+
+struct Changes {
+    std::vector<Change> files, dirs, registry, ini, renames, items;
+    int keys = 0, groups = 0; // of the registry changes and the items
+    int renamesGone = 0;      // WININIT.INI lines carried out at a restart
+};
+
+Changes Compare(const MachineSnapshot& before, const MachineSnapshot& after) {
     auto fileLine = [](const std::string& path, const std::pair<uint64_t, uint32_t>& v) {
         return path + " (" + std::to_string(v.first) + " bytes)";
     };
@@ -310,73 +317,84 @@ int PrintChanges(const std::string& title, const MachineSnapshot& before,
         dirsBefore[d] = 0;
     for (const std::string& d : after.directories)
         dirsAfter[d] = 0;
-    std::vector<Change> files = Diff(before.files, after.files, fileLine);
-    std::vector<Change> dirs = Diff(dirsBefore, dirsAfter, name);
-    std::vector<Change> registry = ValueDiff(before.registry, after.registry);
-    std::vector<Change> ini = ValueDiff(before.iniEntries, after.iniEntries);
-    std::vector<Change> items = ValueDiff(before.programItems, after.programItems);
-    int keys = 0, groups = 0;
-    for (Change& c : registry)
-        if (IsKey(c.id) && ++keys)
-            c.text = c.id;
-    for (Change& c : items)
-        if (c.id.back() == ']' && ++groups)
-            c.text = c.id + " (the group)";
-    // WININIT.INI lines are told as added, and those gone (carried out at
-    // a restart) in one line.
+    Changes c;
+    c.files = Diff(before.files, after.files, fileLine);
+    c.dirs = Diff(dirsBefore, dirsAfter, name);
+    c.registry = ValueDiff(before.registry, after.registry);
+    c.ini = ValueDiff(before.iniEntries, after.iniEntries);
+    c.items = ValueDiff(before.programItems, after.programItems);
+    for (Change& change : c.registry)
+        if (IsKey(change.id) && ++c.keys)
+            change.text = change.id;
+    for (Change& change : c.items)
+        if (change.id.back() == ']' && ++c.groups)
+            change.text = change.id + " (the group)";
     std::multiset<std::string> old(before.renames.begin(), before.renames.end());
-    std::vector<Change> renames;
     for (const std::string& line : after.renames) {
         auto same = old.find(line);
         if (same != old.end())
             old.erase(same);
         else
-            renames.push_back({'+', line, line});
+            c.renames.push_back({'+', line, line});
     }
-    int renamesGone = int(old.size());
+    c.renamesGone = int(old.size());
+    return c;
+}
 
-    std::vector<std::string> summary;
-    if (!files.empty())
-        summary.push_back(Counted(Count(files, '+'), "file", "files") + " added, " +
-                          std::to_string(Count(files, '~')) + " changed, " +
-                          std::to_string(Count(files, '-')) + " removed");
-    if (Count(dirs, '+'))
-        summary.push_back(Counted(Count(dirs, '+'), "directory", "directories") + " made");
-    if (Count(dirs, '-'))
-        summary.push_back(Counted(Count(dirs, '-'), "directory", "directories") + " removed");
-    if (!registry.empty())
-        summary.push_back(
-            Counted(int(registry.size()) - keys, "registry value", "registry values") + " and " +
-            Counted(keys, "key", "keys"));
-    if (!ini.empty())
-        summary.push_back(Counted(int(ini.size()), "INI entry", "INI entries"));
-    if (!renames.empty())
-        summary.push_back(Counted(int(renames.size()), "WININIT.INI line", "WININIT.INI lines"));
-    if (renamesGone)
-        summary.push_back(Counted(renamesGone, "WININIT.INI line", "WININIT.INI lines") + " gone");
-    if (!items.empty())
-        summary.push_back(
-            Counted(int(items.size()) - groups, "Program Manager item", "Program Manager items") +
-            (groups ? " and " + Counted(groups, "group", "groups") : ""));
-    std::string line = title + ": ";
-    for (size_t i = 0; i < summary.size(); ++i)
-        line += (i ? "; " : "") + summary[i];
+// "38 files added, 3 changed, 0 removed; 1 directory made; ..."; empty
+// when nothing changed.
+std::string Summary(const Changes& c) {
+    std::vector<std::string> parts;
+    if (!c.files.empty())
+        parts.push_back(Counted(Count(c.files, '+'), "file", "files") + " added, " +
+                        std::to_string(Count(c.files, '~')) + " changed, " +
+                        std::to_string(Count(c.files, '-')) + " removed");
+    if (Count(c.dirs, '+'))
+        parts.push_back(Counted(Count(c.dirs, '+'), "directory", "directories") + " made");
+    if (Count(c.dirs, '-'))
+        parts.push_back(Counted(Count(c.dirs, '-'), "directory", "directories") + " removed");
+    if (!c.registry.empty())
+        parts.push_back(
+            Counted(int(c.registry.size()) - c.keys, "registry value", "registry values") +
+            " and " + Counted(c.keys, "key", "keys"));
+    if (!c.ini.empty())
+        parts.push_back(Counted(int(c.ini.size()), "INI entry", "INI entries"));
+    if (!c.renames.empty())
+        parts.push_back(Counted(int(c.renames.size()), "WININIT.INI line", "WININIT.INI lines"));
+    if (c.renamesGone)
+        parts.push_back(Counted(c.renamesGone, "WININIT.INI line", "WININIT.INI lines") + " gone");
+    if (!c.items.empty())
+        parts.push_back(Counted(int(c.items.size()) - c.groups, "Program Manager item",
+                                "Program Manager items") +
+                        (c.groups ? " and " + Counted(c.groups, "group", "groups") : ""));
+    std::string summary;
+    for (size_t i = 0; i < parts.size(); ++i)
+        summary += (i ? "; " : "") + parts[i];
+    return summary;
+}
+
+} // namespace
+
+int PrintChanges(const std::string& title, const MachineSnapshot& before,
+                 const MachineSnapshot& after, std::ostream& out, int columns) {
+    Changes c = Compare(before, after);
+    std::string summary = Summary(c);
     Report report(out, columns);
-    report.Heading(line + (summary.empty() ? "nothing." : "."));
+    report.Heading(title + ": " + (summary.empty() ? "nothing" : summary) + ".");
     if (summary.empty())
         return 0;
     report.Item("(+ added, ~ changed, - removed)");
-    PrintSection(report, "Directories", dirs);
-    PrintSection(report, "Files", files);
-    PrintSection(report, "Registry", registry, 12);
-    PrintSection(report, "INI entries", ini);
-    if (renamesGone) // one line for those the restart carried out
-        renames.push_back({'-', "", Counted(renamesGone, "line", "lines") + " carried out"});
-    PrintSection(report, "WININIT.INI lines", renames, 0, renamesGone ? renamesGone - 1 : 0);
-    PrintSection(report, "Program Manager", items);
-    return int(files.size() + dirs.size() + registry.size() + ini.size() + renames.size() +
-               items.size()) +
-           renamesGone;
+    PrintSection(report, "Directories", c.dirs);
+    PrintSection(report, "Files", c.files);
+    PrintSection(report, "Registry", c.registry, 12);
+    PrintSection(report, "INI entries", c.ini);
+    int renames = int(c.renames.size()) + c.renamesGone;
+    if (c.renamesGone) // one line for those the restart carried out
+        c.renames.push_back({'-', "", Counted(c.renamesGone, "line", "lines") + " carried out"});
+    PrintSection(report, "WININIT.INI lines", c.renames, 0, c.renamesGone ? c.renamesGone - 1 : 0);
+    PrintSection(report, "Program Manager", c.items);
+    return int(c.files.size() + c.dirs.size() + c.registry.size() + c.ini.size() + c.items.size()) +
+           renames;
 }
 
 void PrintStarts(const std::vector<hostwin::ShellStart>& starts, std::ostream& out, int columns) {
