@@ -576,7 +576,7 @@ int TerminalFrontEnd::BrowseForDirectory(HWND, char* buffer) {
         return 0;
     out_ << "  Browse to directory: ";
     std::string line;
-    if (!ReadLine(&line) || line.empty())
+    if (!ReadLine(&line) || line.empty() || IsEscape(line))
         return 0;
     WIN32_FIND_DATAA data;
     std::string path = line;
