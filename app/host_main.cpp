@@ -7,6 +7,7 @@
 #include "run_log.h"
 #include "run_watch.h"
 #include "setup_state.h"
+#include "shown_text.h"
 #include "terminal_front_end.h"
 
 #include "platform/host.h"
@@ -39,7 +40,8 @@ const char kVersion[] = "brivanta-setup 3.2 (the setup program of Brivanta 3.2, 
 void Usage(std::ostream& out) {
     out << "usage: brivanta-setup [--machine DIR] [--source DIR | --floppies DIR]\n"
            "                      [--answers FILE] [--record FILE] [--log FILE]\n"
-           "       brivanta-setup --plan [--machine DIR] [--source DIR] [--option NAME=0|1]...\n"
+           "       brivanta-setup --plan [--machine DIR] [--source DIR | --floppies DIR]\n"
+           "                      [--option NAME=0|1]...\n"
            "       brivanta-setup --help | --version\n"
            "  without --plan  run the installation, its dialogs in the terminal, then\n"
            "                  print what changed, restart the machine when asked and\n"
@@ -58,7 +60,7 @@ void Usage(std::ostream& out) {
            "  --record FILE   write the answers the run used to FILE, for --answers\n"
            "  --log FILE      write one line per dialog, file, system change and\n"
            "                  decision to FILE as the run goes\n"
-           "  --plan          print what the installation would do: paths, copies,\n"
+           "  --plan          print what the installation would do: copies,\n"
            "                  deletes, registry, INI and WININIT.INI changes; writes\n"
            "                  nothing (default machine: a fresh one held in memory)\n"
            "  --option N=V    set an installation option for --plan; N is one of:\n";
@@ -73,7 +75,7 @@ void Usage(std::ostream& out) {
 }
 
 int BadInput(const std::string& error) {
-    std::cerr << "brivanta-setup: " << error << "\n";
+    std::cerr << "brivanta-setup: " << Visible(error) << "\n";
     return ExitBadInput;
 }
 
@@ -163,8 +165,6 @@ bool ParseArguments(int argc, char** argv, Arguments* a, std::string* error) {
         *error = "--option sets an option for --plan only; an installation asks for them";
     else if (a->plan && (!a->answers.empty() || !a->record.empty() || !a->log.empty()))
         *error = "--answers, --record and --log are for an installation, not for --plan";
-    else if (a->plan && !a->floppies.empty())
-        *error = "--floppies is for an installation; --plan reads the disks of --source";
     else if (!a->floppies.empty() && !a->source.empty())
         *error = "--source and --floppies both name the disks: give one of them";
     if (a->source.empty() && a->floppies.empty())
@@ -180,7 +180,7 @@ bool Exists(const std::string& path) {
 // Reads and checks the answer file; its faults go to standard error.
 bool LoadAnswers(const std::string& path, AnswerFile* answers) {
     struct StderrFaults : AnswerFaults {
-        void Fault(const char* text) override { std::cerr << text << "\n"; }
+        void Fault(const char* text) override { std::cerr << Visible(text) << "\n"; }
     } faults;
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
@@ -392,16 +392,6 @@ bool PrepareDemoMachine(std::string* folder) {
     return true;
 }
 
-void PrintRestart(const std::vector<hostwin::RenameStep>& steps) {
-    std::cout << "\nRestart: WININIT.INI carried out (" << steps.size() << " lines):\n";
-    for (const hostwin::RenameStep& step : steps) {
-        std::cout << "  " << (step.deleted ? "deleted " : "moved ") << step.source;
-        if (!step.deleted)
-            std::cout << " -> " << step.target;
-        std::cout << (step.done ? "" : "  (not done: missing)") << "\n";
-    }
-}
-
 // The installation with its dialogs in the terminal, the report of what
 // changed, the restart, and one sentence of how it ended; answers the exit
 // code.
@@ -423,24 +413,23 @@ int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* 
     if (!a.record.empty() && !SaveRecord(a.record, record))
         std::cerr << "brivanta-setup: cannot write the record " << a.record << "\n";
     MachineSnapshot after = TakeSnapshot(hostwin::MachineFolder());
-    std::cout << "\nWhat changed on the machine " << hostwin::MachineFolder() << ":\n";
-    if (PrintChanges(before, after, std::cout) == 0)
-        std::cout << "  nothing\n";
-    PrintProgramGroups(std::cout);
-    for (const hostwin::ShellStart& start : hostwin::ShellStarts())
-        std::cout << "Started: " << start.file << " " << start.parameters << "\n";
+    const int columns = TerminalColumns(STDOUT_FILENO);
+    std::cout << "\n";
+    PrintChanges("What changed on the machine " + hostwin::MachineFolder(), before, after,
+                 std::cout, columns);
+    PrintStarts(hostwin::ShellStarts(), std::cout, columns);
     bool restarted = false;
     if (hostwin::RestartRequested()) {
-        PrintRestart(hostwin::RestartMachine());
+        std::cout << "\n";
+        PrintRestart(hostwin::RestartMachine(), std::cout, columns);
         restarted = true;
         LogLine("restart: WININIT.INI carried out");
         MachineSnapshot restartedSnap = TakeSnapshot(hostwin::MachineFolder());
-        std::cout << "What the restart changed:\n";
-        PrintChanges(after, restartedSnap, std::cout);
+        PrintChanges("What the restart changed", after, restartedSnap, std::cout, columns);
     }
     RunEnd end = EndOfRun(outcome.runResult, outcome.restart, restarted, watch,
                           terminal.Answers().LoopDialog());
-    std::cout << "\n" << end.sentence << "\n";
+    std::cout << "\n" << Visible(end.sentence) << "\n";
     return end.exitCode;
 }
 
@@ -448,7 +437,7 @@ int Plan(const Arguments& a) {
     std::string error;
     if (!hostwin::MountMachineReadOnly(a.machine, &error))
         return BadInput(error);
-    hostwin::SetModuleFileName(kSetupModule);
+    hostwin::SetModuleFileName(a.floppies.empty() ? kSetupModule : kFloppySetupModule);
     int result = PrintPlan(a.options, std::cout) == 0 ? 0 : ExitAborted;
     hostwin::UnmountMachine();
     return result;

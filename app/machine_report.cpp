@@ -1,12 +1,12 @@
 #include "machine_report.h"
 
-#include "platform/host.h"
+#include "shown_text.h"
 
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <vector>
 
 namespace {
 
@@ -57,12 +57,10 @@ void ReadIni(const std::string& dosPath, const std::string& text, MachineSnapsho
         size_t eq = line.find('=');
         std::string key = Trim(line.substr(0, eq));
         std::string value = eq == std::string::npos ? "" : Trim(line.substr(eq + 1));
-        if (isWininit && Upper(section) == "RENAME") {
-            snap->renames += "  " + key + "=" + value + "\n";
-            continue;
-        }
-        std::string id = dosPath + " [" + section + "] " + key;
-        snap->iniEntries.emplace(Upper(id), id + "=" + value);
+        if (isWininit && Upper(section) == "RENAME")
+            snap->renames.push_back(key + "=" + value);
+        else
+            snap->iniEntries.emplace(dosPath + " [" + section + "] " + key, value);
     }
 }
 
@@ -86,6 +84,7 @@ void WalkFiles(const std::string& host, const std::string& dos, MachineSnapshot*
         if (lstat(childHost.c_str(), &st) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
+            snap->directories.insert(childDos);
             WalkFiles(childHost, childDos, snap);
             continue;
         }
@@ -98,6 +97,45 @@ void WalkFiles(const std::string& host, const std::string& dos, MachineSnapshot*
         snap->files[childDos] = {data.size(), Checksum(data)};
     }
     closedir(dir);
+}
+
+// A key of the store ("HKEY_CURRENT_USER\Software") as the script and the
+// log name it ("HCU\Software\").
+std::string ShownKey(const std::string& key) {
+    static const char* const kRoots[][2] = {{"HKEY_LOCAL_MACHINE", "HLM"},
+                                            {"HKEY_CURRENT_USER", "HCU"},
+                                            {"HKEY_CURRENT_CONFIG", "HCC"}};
+    std::string root = key.substr(0, key.find('\\'));
+    for (const auto& names : kRoots)
+        if (root == names[0])
+            return names[1] + key.substr(root.size()) + "\\";
+    return key + "\\";
+}
+
+// A quoted name or text of the store without its quotes and escapes.
+std::string Unquoted(const std::string& quoted) {
+    std::string text;
+    for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+        char c = quoted[i];
+        if (c == '\\' && i + 2 < quoted.size()) {
+            c = quoted[++i];
+            c = c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        }
+        text += c;
+    }
+    return text;
+}
+
+// A value's data as a user reads it: text as it is, a number in hex and in
+// decimal, other types as the store's hex bytes.
+std::string ShownData(const std::string& data) {
+    if (!data.empty() && data[0] == '"')
+        return Unquoted(data);
+    if (data.compare(0, 6, "dword:") == 0) {
+        unsigned long number = std::strtoul(data.c_str() + 6, nullptr, 16);
+        return "0x" + data.substr(6) + " (" + std::to_string(number) + ")";
+    }
+    return data;
 }
 
 void ReadRegistry(const std::string& text, MachineSnapshot* snap) {
@@ -117,8 +155,12 @@ void ReadRegistry(const std::string& text, MachineSnapshot* snap) {
         if (entry.empty() || entry == "REGEDIT4")
             continue;
         if (entry[0] == '[') {
-            key = entry.substr(1, entry.size() - 2);
-            snap->registry[key] = "";
+            // The store names a key only when it holds values or nothing
+            // below it does; the keys above it exist all the same.
+            key = ShownKey(entry.substr(1, entry.size() - 2));
+            for (size_t end = key.find('\\'); end != std::string::npos;
+                 end = key.find('\\', end + 1))
+                snap->registry[key.substr(0, end + 1)] = "";
             continue;
         }
         // "name"=data or @=data; a name may hold escaped quotes.
@@ -137,60 +179,108 @@ void ReadRegistry(const std::string& text, MachineSnapshot* snap) {
         }
         if (eq == std::string::npos || eq >= entry.size())
             continue;
-        snap->registry[key + "\\" + entry.substr(0, eq)] = entry.substr(eq + 1);
+        std::string name = entry[0] == '@' ? "Default Value" : Unquoted(entry.substr(0, eq));
+        snap->registry[key + name] = ShownData(entry.substr(eq + 1));
     }
 }
 
+// The lines of a report, each wrapped to the terminal and shown as text.
+class Report {
+  public:
+    Report(std::ostream& out, int columns) : out_(out), columns_(columns) {}
+    void Heading(const std::string& text) {
+        PrintWrapped(out_, Visible(text), columns_, "", "    ");
+    }
+    void Item(const std::string& text) {
+        PrintWrapped(out_, Visible(text), columns_, "  ", "      ");
+    }
+
+  private:
+    std::ostream& out_;
+    int columns_;
+};
+
+struct Change {
+    char sign; // '+' added, '~' changed, '-' removed
+    std::string id, text;
+};
+
+// The entries added, changed and removed between two maps, in the order of
+// their ids; `show` writes an entry with its value.
 template <typename Map, typename Show>
-int PrintDiff(const char* heading, const Map& before, const Map& after, Show show,
-              std::ostream& out) {
-    std::vector<std::string> lines;
-    for (const auto& [id, value] : after) {
-        auto old = before.find(id);
-        if (old == before.end())
-            lines.push_back("  + " + show(id, value));
-        else if (old->second != value)
-            lines.push_back("  ~ " + show(id, value));
+std::vector<Change> Diff(const Map& before, const Map& after, Show show) {
+    std::vector<Change> changes;
+    auto b = before.begin();
+    auto a = after.begin();
+    while (b != before.end() || a != after.end()) {
+        if (a == after.end() || (b != before.end() && b->first < a->first)) {
+            changes.push_back({'-', b->first, show(b->first, b->second)});
+            ++b;
+        } else if (b == before.end() || a->first < b->first) {
+            changes.push_back({'+', a->first, show(a->first, a->second)});
+            ++a;
+        } else {
+            if (a->second != b->second)
+                changes.push_back({'~', a->first, show(a->first, a->second)});
+            ++a;
+            ++b;
+        }
     }
-    for (const auto& [id, value] : before)
-        if (after.find(id) == after.end())
-            lines.push_back("  - " + show(id, value));
-    if (lines.empty())
-        return 0;
-    out << heading << " (" << lines.size() << "):\n";
-    for (const std::string& line : lines)
-        out << line << "\n";
-    return static_cast<int>(lines.size()) + 1;
+    return changes;
 }
 
-// The registry without the keys that `other` lacks too but that hold values
-// here (their values say enough), and with long runs of changed sibling
-// keys (such as a table of keyboard layouts) cut short; `more` counts what
-// was left out below each parent key.
-std::map<std::string, std::string> Condensed(const std::map<std::string, std::string>& registry,
-                                             const std::map<std::string, std::string>& other,
-                                             std::map<std::string, int>* more) {
-    std::map<std::string, std::string> result;
-    std::map<std::string, int> siblings;
-    for (const auto& [id, value] : registry) {
-        bool isKey = value.empty() && id.back() != '"' && id.back() != '@';
-        auto next = registry.upper_bound(id);
-        bool hasChildren =
-            next != registry.end() && next->first.compare(0, id.size() + 1, id + "\\") == 0;
-        if (isKey && hasChildren && other.find(id) == other.end())
-            continue;
-        std::string key = isKey ? id : id.substr(0, id.rfind('\\', id.rfind('"') - 1));
-        std::string parent = key.substr(0, key.rfind('\\'));
-        auto same = other.find(id);
-        bool changed = same == other.end() || same->second != value;
-        if (changed && ++siblings[parent] > 12)
-            continue;
-        result[id] = value;
+// Entries shown as "name = value"; a changed one says what it was.
+template <typename Map> std::vector<Change> ValueDiff(const Map& before, const Map& after) {
+    std::vector<Change> changes =
+        Diff(before, after,
+             [](const std::string& id, const std::string& value) { return id + " = " + value; });
+    for (Change& c : changes)
+        if (c.sign == '~')
+            c.text += " (was " + (before.at(c.id).empty() ? "empty" : before.at(c.id)) + ")";
+    return changes;
+}
+
+int Count(const std::vector<Change>& changes, char sign) {
+    int n = 0;
+    for (const Change& c : changes)
+        n += c.sign == sign;
+    return n;
+}
+
+std::string Counted(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+bool IsKey(const std::string& id) {
+    return !id.empty() && id.back() == '\\';
+}
+
+// The key that holds a registry key or value, without its last part.
+std::string Parent(const std::string& id) {
+    size_t end = id.rfind('\\', id.size() - 2);
+    end = IsKey(id) ? end : id.rfind('\\', end - 1);
+    return end == std::string::npos ? "" : id.substr(0, end + 1);
+}
+
+// Lines under a heading with the real total (`folded` more are told in one
+// of them); runs of more than `keep` changes below one key (such as a table
+// of keyboard layouts) are cut short, and a line says how many more there
+// are.
+void PrintSection(Report& report, const std::string& heading, const std::vector<Change>& changes,
+                  size_t keep = 0, size_t folded = 0) {
+    if (changes.empty())
+        return;
+    report.Heading(heading + " (" + std::to_string(changes.size() + folded) + "):");
+    std::map<std::string, size_t> below, more;
+    for (const Change& c : changes) {
+        std::string parent = keep ? Parent(c.id) : "";
+        if (keep && ++below[parent] > keep)
+            ++more[parent];
+        else
+            report.Item(std::string(1, c.sign) + " " + c.text);
     }
-    for (const auto& [parent, count] : siblings)
-        if (count > 12)
-            (*more)[parent] += count - 12;
-    return result;
+    for (const auto& [parent, count] : more)
+        report.Item("... and " + std::to_string(count) + " more below " + parent);
 }
 
 } // namespace
@@ -201,38 +291,138 @@ MachineSnapshot TakeSnapshot(const std::string& folder) {
     std::string text;
     if (ReadAll(folder + "/registry.reg", &text))
         ReadRegistry(text, &snap);
+    for (const hostwin::ProgmanGroup& group : hostwin::ProgmanGroups()) {
+        snap.programItems["[" + group.name + "]"] = "";
+        for (const hostwin::ProgmanItem& item : group.items)
+            snap.programItems["[" + group.name + "] " + item.title] = item.commandLine;
+    }
     return snap;
 }
 
-int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, std::ostream& out) {
+namespace {
+
+struct Changes {
+    std::vector<Change> files, dirs, registry, ini, renames, items;
+    int keys = 0, groups = 0; // of the registry changes and the items
+    int renamesGone = 0;      // WININIT.INI lines carried out at a restart
+};
+
+Changes Compare(const MachineSnapshot& before, const MachineSnapshot& after) {
     auto fileLine = [](const std::string& path, const std::pair<uint64_t, uint32_t>& v) {
         return path + " (" + std::to_string(v.first) + " bytes)";
     };
-    auto regLine = [](const std::string& id, const std::string& value) {
-        return value.empty() && id.back() != '"' && id.back() != '@' ? "[" + id + "]"
-                                                                     : id + "=" + value;
-    };
-    auto iniLine = [](const std::string&, const std::string& text) { return text; };
-    int lines = PrintDiff("Files", before.files, after.files, fileLine, out);
-    std::map<std::string, int> more;
-    lines += PrintDiff("Registry", Condensed(before.registry, after.registry, &more),
-                       Condensed(after.registry, before.registry, &more), regLine, out);
-    for (const auto& [parent, count] : more) {
-        out << "  ... and " << count << " more values and keys below [" << parent << "]\n";
-        ++lines;
+    auto name = [](const std::string& id, char) { return id + "\\"; };
+    std::map<std::string, char> dirsBefore, dirsAfter;
+    for (const std::string& d : before.directories)
+        dirsBefore[d] = 0;
+    for (const std::string& d : after.directories)
+        dirsAfter[d] = 0;
+    Changes c;
+    c.files = Diff(before.files, after.files, fileLine);
+    c.dirs = Diff(dirsBefore, dirsAfter, name);
+    c.registry = ValueDiff(before.registry, after.registry);
+    c.ini = ValueDiff(before.iniEntries, after.iniEntries);
+    c.items = ValueDiff(before.programItems, after.programItems);
+    for (Change& change : c.registry)
+        if (IsKey(change.id) && ++c.keys)
+            change.text = change.id;
+    for (Change& change : c.items)
+        if (change.id.back() == ']' && ++c.groups)
+            change.text = change.id + " (the group)";
+    std::multiset<std::string> old(before.renames.begin(), before.renames.end());
+    for (const std::string& line : after.renames) {
+        auto same = old.find(line);
+        if (same != old.end())
+            old.erase(same);
+        else
+            c.renames.push_back({'+', line, line});
     }
-    lines += PrintDiff("INI entries", before.iniEntries, after.iniEntries, iniLine, out);
-    if (before.renames != after.renames && !after.renames.empty()) {
-        out << "Renames scheduled in C:\\WINDOWS\\WININIT.INI:\n" << after.renames;
-        ++lines;
-    }
-    return lines;
+    c.renamesGone = int(old.size());
+    return c;
 }
 
-void PrintProgramGroups(std::ostream& out) {
-    for (const hostwin::ProgmanGroup& group : hostwin::ProgmanGroups()) {
-        out << "Program group \"" << group.name << "\":\n";
-        for (const hostwin::ProgmanItem& item : group.items)
-            out << "  " << item.title << " = " << item.commandLine << "\n";
+// "38 files added, 3 changed, 0 removed; 1 directory made; ..."; empty
+// when nothing changed.
+std::string Summary(const Changes& c) {
+    std::vector<std::string> parts;
+    if (!c.files.empty())
+        parts.push_back(Counted(Count(c.files, '+'), "file", "files") + " added, " +
+                        std::to_string(Count(c.files, '~')) + " changed, " +
+                        std::to_string(Count(c.files, '-')) + " removed");
+    if (Count(c.dirs, '+'))
+        parts.push_back(Counted(Count(c.dirs, '+'), "directory", "directories") + " made");
+    if (Count(c.dirs, '-'))
+        parts.push_back(Counted(Count(c.dirs, '-'), "directory", "directories") + " removed");
+    if (!c.registry.empty())
+        parts.push_back(
+            Counted(int(c.registry.size()) - c.keys, "registry value", "registry values") +
+            " and " + Counted(c.keys, "key", "keys"));
+    if (!c.ini.empty())
+        parts.push_back(Counted(int(c.ini.size()), "INI entry", "INI entries"));
+    if (!c.renames.empty())
+        parts.push_back(Counted(int(c.renames.size()), "WININIT.INI line", "WININIT.INI lines"));
+    if (c.renamesGone)
+        parts.push_back(Counted(c.renamesGone, "WININIT.INI line", "WININIT.INI lines") + " gone");
+    if (!c.items.empty())
+        parts.push_back(Counted(int(c.items.size()) - c.groups, "Program Manager item",
+                                "Program Manager items") +
+                        (c.groups ? " and " + Counted(c.groups, "group", "groups") : ""));
+    std::string summary;
+    for (size_t i = 0; i < parts.size(); ++i)
+        summary += (i ? "; " : "") + parts[i];
+    return summary;
+}
+
+} // namespace
+
+int PrintChanges(const std::string& title, const MachineSnapshot& before,
+                 const MachineSnapshot& after, std::ostream& out, int columns) {
+    Changes c = Compare(before, after);
+    std::string summary = Summary(c);
+    Report report(out, columns);
+    report.Heading(title + ": " + (summary.empty() ? "nothing" : summary) + ".");
+    if (summary.empty())
+        return 0;
+    report.Item("(+ added, ~ changed, - removed)");
+    PrintSection(report, "Directories", c.dirs);
+    PrintSection(report, "Files", c.files);
+    PrintSection(report, "Registry", c.registry, 12);
+    PrintSection(report, "INI entries", c.ini);
+    int renames = int(c.renames.size()) + c.renamesGone;
+    if (c.renamesGone) // one line for those the restart carried out
+        c.renames.push_back({'-', "", Counted(c.renamesGone, "line", "lines") + " carried out"});
+    PrintSection(report, "WININIT.INI lines", c.renames, 0, c.renamesGone ? c.renamesGone - 1 : 0);
+    PrintSection(report, "Program Manager", c.items);
+    return int(c.files.size() + c.dirs.size() + c.registry.size() + c.ini.size() + c.items.size()) +
+           renames;
+}
+
+void PrintStarts(const std::vector<hostwin::ShellStart>& starts, std::ostream& out, int columns) {
+    Report report(out, columns);
+    for (const hostwin::ShellStart& start : starts) {
+        std::string line = (start.started ? "Started: " : "Not started (not found): ") + start.file;
+        if (!start.parameters.empty())
+            line += ", with the parameter" +
+                    std::string(start.parameters.find(' ') == std::string::npos ? " " : "s ") +
+                    start.parameters;
+        report.Heading(line);
     }
+}
+
+void PrintRestart(const std::vector<hostwin::RenameStep>& steps, std::ostream& out, int columns) {
+    Report report(out, columns);
+    report.Heading("Restart: WININIT.INI carried out (" +
+                   Counted(int(steps.size()), "line", "lines") + "):");
+    int missing = 0;
+    for (const hostwin::RenameStep& step : steps) {
+        if (!step.done)
+            ++missing;
+        else if (step.deleted)
+            report.Item("deleted " + step.source);
+        else
+            report.Item("moved " + step.source + " -> " + step.target);
+    }
+    if (missing)
+        report.Item("nothing done for " + Counted(missing, "line", "lines") +
+                    ": the file named was not there");
 }

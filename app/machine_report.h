@@ -1,31 +1,46 @@
 // What an installation changed on the emulated machine: a snapshot of its
-// files, registry store and INI files before and after, and their difference
-// in words a person can check.
+// files, directories, registry store, INI files and Program Manager groups
+// before and after, and their difference in words a person can check.
 #pragma once
+
+#include "platform/host.h"
 
 #include <cstdint>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
+#include <vector>
 
 struct MachineSnapshot {
     // DOS path ("C:\WINDOWS\FONTS\VGAOEM.FON", as stored) → size and checksum.
     std::map<std::string, std::pair<uint64_t, uint32_t>> files;
-    // "KEY" → empty (the key exists); "KEY\\"name"" → the value's text.
+    std::set<std::string> directories; // "C:\WINDOWS\VELMOR"
+    // Keys and values as a user reads them ("HCU\Software\X\", "HCU\Software
+    // \X\Program dir" → "C:\X\"), sorted so that a key's values follow it.
     std::map<std::string, std::string> registry;
-    // "C:\WINDOWS\WIN.INI [section] key" → value. Keys keep their order of
-    // first appearance within a section only through the map's sort.
+    // "C:\WINDOWS\WIN.INI [section] key" → value.
     std::map<std::string, std::string> iniEntries;
     // [rename] lines of WININIT.INI in file order ("key=value").
-    std::string renames;
+    std::vector<std::string> renames;
+    // "[group]" → "" for each group, "[group] title" → command line.
+    std::map<std::string, std::string> programItems;
 };
 
-// Reads drive C: of the machine in `folder` and its registry.reg. Names are
-// compared without regard to case, as Windows does.
+// Reads drive C: of the machine mounted from `folder`, its registry store
+// and its Program Manager groups. Names are compared as stored.
 MachineSnapshot TakeSnapshot(const std::string& folder);
 
-// Prints the differences under headings; answers the number of lines printed.
-int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, std::ostream& out);
+// Prints what changed under `title`: first one line that sums it all up,
+// then each kind of change under a heading with its total, every line
+// wrapped to `columns` and with what came from the machine shown, never
+// obeyed. Answers the number of changes.
+int PrintChanges(const std::string& title, const MachineSnapshot& before,
+                 const MachineSnapshot& after, std::ostream& out, int columns);
 
-// The Program Manager groups of the mounted machine with their items.
-void PrintProgramGroups(std::ostream& out);
+// The programs the run started, with their parameters.
+void PrintStarts(const std::vector<hostwin::ShellStart>& starts, std::ostream& out, int columns);
+
+// What the restart did with each line of WININIT.INI; the lines whose file
+// was not there are told in one line with their count.
+void PrintRestart(const std::vector<hostwin::RenameStep>& steps, std::ostream& out, int columns);

@@ -7,7 +7,12 @@
 #include "product_state.h"
 #include "resource_ids.h"
 #include "run_log.h"
+#include "shown_text.h"
 #include "sys_db.h"
+#include "text.h"
+
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -48,11 +53,16 @@ class PlanEngine : public ProductInstaller {
     ResultCode Initialize() override { return Ok; }
     ResultCode BeforeCopy() override { return Ok; }
     ResultCode FileDone(FileEntry*, unsigned) override { return Ok; }
+    // A disk is where the run finds it: the first where setup runs from,
+    // the next beside it; else the user is asked, the drive proposed.
     ResultCode LocateDisk(PathEntry* disk, PathEntry* previous, bool first) override {
         if (!first && previous)
-            ApplySiblingRule(disk, previous); // otherwise the user would be asked
+            ApplySiblingRule(disk, previous);
+        std::string name = disk->Name();
+        disks_ += "disk " + name.substr(name.rfind(' ') + 1) + " = " + disk->Directory() + "\n";
         return Ok;
     }
+    const std::string& Disks() const { return disks_; }
     ResultCode BeforeFile(FileEntry* f) override {
         out_ << "copy " << f->Source()->Directory() << f->SourceName() << " -> "
              << f->Target()->Directory() << f->TargetName() << "\n";
@@ -65,9 +75,12 @@ class PlanEngine : public ProductInstaller {
 
   private:
     std::ostream& out_;
+    std::string disks_;
 };
 
-int Plan(const PlanOptions& options, std::ostream& out) {
+// The lines of the plan to `out`, and in `legend` the directories they
+// name: the destination and each disk used.
+int Plan(const PlanOptions& options, std::ostream& out, std::string* legend) {
     PrepareState(options);
     ProductScript script("FD", MAKEINTRESOURCEA(IDR_SCRIPT));
     if (script.Status() != 0) {
@@ -75,18 +88,15 @@ int Plan(const PlanOptions& options, std::ostream& out) {
         return ScriptError;
     }
     PlanEngine engine(&script, out);
-    if (ResultCode r = engine.ParsePaths()) {
-        out << "error: the Paths section cannot be used (" << r << ")\n";
-        return int(r);
-    }
-    for (PathEntry* p = static_cast<PathEntry*>(engine.Paths().First()); p; p = p->NextPath())
-        out << "path " << p->Name() << " = " << p->Directory() << "\n";
-    engine.Paths().Clear();
     // In the order of a run: the earlier keyboard setup goes before the copy,
     // the system settings and the fonts come after it.
     if (EarlierKeyboardSetupPresent())
         RemoveEarlierKeyboardSetup();
     ResultCode r = engine.Run();
+    char destination[MAX_PATH];
+    CopyText(destination, sizeof destination, DestinationDir);
+    AppendBackslash(destination, sizeof destination);
+    *legend = std::string("destination = ") + destination + "\n" + engine.Disks();
     if (r != Ok) {
         out << "error: the script could not be read through (" << r << ")\n";
         return int(r);
@@ -101,10 +111,13 @@ int Plan(const PlanOptions& options, std::ostream& out) {
 } // namespace
 
 int PrintPlan(const PlanOptions& options, std::ostream& out) {
-    PlanLog log(out);
+    std::ostringstream lines;
+    std::string legend;
+    PlanLog log(lines);
     RunLog* before = CurrentRunLog();
     SetRunLog(&log);
-    int result = Plan(options, out);
+    int result = Plan(options, lines, &legend);
     SetRunLog(before);
+    out << Visible(legend + lines.str(), true); // names read from the machine
     return result;
 }

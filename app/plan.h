@@ -1,6 +1,7 @@
 // The preview: what the shipped script would do on a machine, printed one
-// line per path, copy, delete and change of the registry, the INI files and
-// WININIT.INI, on a machine mounted read-only (nothing is written anywhere).
+// line per copy, delete and change of the registry, the INI files and
+// WININIT.INI after the directories they name (the destination, each disk),
+// on a machine mounted read-only (nothing is written anywhere).
 #pragma once
 
 #include <ostream>

@@ -5,8 +5,10 @@
 # DIR is a prefix made by tools/wine-prefix.sh. PROGRAM may be a Linux path,
 # or a Windows path such as D:\DISK1\SETUP.EXE (a program that must see
 # itself started from that drive).
-# The program's stdout/stderr are the caller's (console programs write to
-# them directly), so ctest and gtest output arrive unchanged.
+# The program's stdout/stderr reach the caller's as it writes them, so ctest
+# and gtest output arrive unchanged; the script returns when the program
+# ends, with its exit code, even when processes it left behind (wineserver,
+# explorer, a program it started) still run.
 # BRIVANTA_WINEDEBUG, when set, is Wine's trace selection (WINEDEBUG; the
 # default is -all), for profiling runs.
 set -euo pipefail
@@ -74,4 +76,19 @@ case $arch in
     *) die "unknown prefix architecture '$arch' in $marker" ;;
 esac
 
-exec "$loader" "$prog" "$@"
+# Those processes inherit the program's standard output and error and keep
+# them open: a caller reading them through a pipe (wine-run.sh ... | tail)
+# would wait for them too. So the program writes to files of its own, which
+# are relayed until it has ended and they are read to the end.
+out=$(mktemp)
+err=$(mktemp)
+"$loader" "$prog" "$@" <&0 >"$out" 2>"$err" &
+pid=$!
+trap 'kill -TERM "$pid" 2>/dev/null' TERM INT HUP
+tail -q -s 0.05 --pid="$pid" -n +1 -f "$out" &
+tail -q -s 0.05 --pid="$pid" -n +1 -f "$err" >&2 &
+code=0
+wait "$pid" || code=$?
+wait
+rm -f "$out" "$err"
+exit "$code"

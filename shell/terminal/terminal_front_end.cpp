@@ -2,6 +2,7 @@
 
 #include "language.h"
 #include "setup_state.h"
+#include "shown_text.h"
 #include "text.h"
 
 #include <cctype>
@@ -11,8 +12,10 @@
 #include <cstdlib>
 #include <istream>
 #include <ostream>
+#include <poll.h>
+#include <sstream>
 #include <string>
-#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -29,7 +32,7 @@ bool TakeInterrupt() {
     return was;
 }
 
-const DWORD Visible = 0x10000000, Disabled = 0x08000000;
+const DWORD ShownStyle = 0x10000000, DisabledStyle = 0x08000000; // WS_VISIBLE, WS_DISABLED
 
 int Kind(const TemplateControl& c) {
     return int(c.style & 0xF);
@@ -41,7 +44,7 @@ bool IsCheckBox(const TemplateControl& c) {
     return std::string(c.className) == "BUTTON" && Kind(c) == 3;
 }
 bool Pressable(const TemplateControl& c) {
-    return (c.style & Visible) && !(c.style & Disabled) && (IsButton(c) || IsCheckBox(c));
+    return (c.style & ShownStyle) && !(c.style & DisabledStyle) && (IsButton(c) || IsCheckBox(c));
 }
 
 std::string TextOf(const TemplateControl& c, const DialogState& state) {
@@ -95,7 +98,7 @@ int DefaultButton(const DialogTemplate& t, const DialogState& state) {
     if (state.defaultButton)
         return state.defaultButton;
     for (const TemplateControl& c : t.controls)
-        if (IsButton(c) && Kind(c) == 1 && (c.style & Visible))
+        if (IsButton(c) && Kind(c) == 1 && (c.style & ShownStyle))
             return int(c.id);
     return 1;
 }
@@ -106,6 +109,51 @@ bool IsEscape(const std::string& line) {
 
 bool IsAbortQuestion(const DialogState& state) {
     return IsQuestion(state) && state.messageId == IDS_ABORT_CONFIRM;
+}
+
+// What reading a key gives besides a byte: nothing more comes (the input
+// ended, or Ctrl-C interrupted the read), or a key sequence passed over.
+enum : int { NoKey = -1, PassedKey = -2 };
+const int kEsc = 0x1b;
+// The bytes of an arrow key's sequence arrive together; a lone Esc is
+// known by nothing following it within this time.
+const int kSequenceWaitMs = 40;
+
+// Ctrl-D, or the end of a line that was ended by Ctrl-D before the keys
+// were taken one by one (the terminal leaves a zero byte for it).
+bool IsEndOfInput(int key) {
+    return key == NoKey || key == 0x04 || key == 0;
+}
+
+// While a key is awaited at a terminal: each key as it is pressed, echoed
+// by this program; Ctrl-C still interrupts.
+class KeysAtOnce {
+  public:
+    explicit KeysAtOnce(int fd) : fd_(fd) {
+        if (fd_ < 0 || tcgetattr(fd_, &saved_) != 0) {
+            fd_ = -1;
+            return;
+        }
+        termios keys = saved_;
+        keys.c_lflag &= ~tcflag_t(ICANON | ECHO);
+        keys.c_cc[VMIN] = 1;
+        keys.c_cc[VTIME] = 0;
+        tcsetattr(fd_, TCSANOW, &keys);
+    }
+    ~KeysAtOnce() {
+        if (fd_ >= 0)
+            tcsetattr(fd_, TCSANOW, &saved_);
+    }
+    KeysAtOnce(const KeysAtOnce&) = delete;
+    KeysAtOnce& operator=(const KeysAtOnce&) = delete;
+
+  private:
+    int fd_;
+    termios saved_ = {};
+};
+
+std::string KeyName(char key) {
+    return key == '\t' ? "Tab" : key == '\n' ? "Enter" : key == kEsc ? "Esc" : std::string(1, key);
 }
 
 } // namespace
@@ -127,8 +175,19 @@ char Shortcut(const char* text) {
     return 0;
 }
 
-std::vector<char> DialogKeys(const DialogTemplate& t) {
+std::vector<char> DialogKeys(const DialogTemplate& t, bool prompt) {
     std::vector<char> keys(t.controls.size(), 0);
+    if (prompt) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            unsigned id = t.controls[i].id;
+            if (Pressable(t.controls[i]))
+                keys[i] = id == IDC_BROWSE_BUTTON ? '\t'
+                          : id == 1               ? '\n'       // OK
+                          : id == 2               ? char(kEsc) // Cancel
+                                                  : char(0);
+        }
+        return keys;
+    }
     std::string taken;
     auto free = [&](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) && taken.find(c) == std::string::npos;
@@ -176,12 +235,7 @@ void TerminalFrontEnd::Interrupt() {
 }
 
 int TerminalFrontEnd::Columns() const {
-    if (columns_ > 0)
-        return columns_;
-    struct winsize size = {};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= 20)
-        return size.ws_col;
-    return 80;
+    return columns_ > 0 ? columns_ : TerminalColumns(STDOUT_FILENO);
 }
 
 void TerminalFrontEnd::EndBarLine() {
@@ -192,26 +246,21 @@ void TerminalFrontEnd::EndBarLine() {
 
 // Words wrapped to the terminal, each line after `indent`; line breaks kept.
 void TerminalFrontEnd::PrintWrapped(const std::string& text, const char* indent) const {
-    const size_t width = size_t(Columns() - 1) - std::strlen(indent);
-    size_t start = 0;
-    do {
-        size_t nl = text.find('\n', start);
-        std::string line = text.substr(start, nl == std::string::npos ? nl : nl - start);
-        start = nl == std::string::npos ? text.size() + 1 : nl + 1;
-        while (line.size() > width) {
-            size_t cut = line.rfind(' ', width);
-            if (cut == std::string::npos || cut == 0)
-                cut = width;
-            out_ << indent << line.substr(0, cut) << "\n";
-            line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
-        }
-        out_ << indent << line << "\n";
-    } while (start <= text.size());
+    ::PrintWrapped(out_, text, Columns(), indent, indent);
+}
+
+// The question wrapped as the dialog is, the answer on its last line.
+void TerminalFrontEnd::Ask(const std::string& question) const {
+    std::ostringstream lines;
+    ::PrintWrapped(lines, question, Columns() - 8, "  ", "  "); // room for the answer
+    std::string text = lines.str();
+    text.back() = ' ';
+    out_ << text;
 }
 
 void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state,
                              const std::vector<char>& keys) const {
-    out_ << "\n== " << Utf8(t.caption) << " ==\n";
+    out_ << "\n== " << Visible(Utf8(t.caption)) << " ==\n";
     std::string buttons, row;
     int rowY = -1;
     int preset = DefaultButton(t, state);
@@ -222,9 +271,9 @@ void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state,
     };
     for (size_t i = 0; i < t.controls.size(); ++i) {
         const TemplateControl& c = t.controls[i];
-        if (!(c.style & Visible) || c.ordinal >= 0)
+        if (!(c.style & ShownStyle) || c.ordinal >= 0)
             continue;
-        std::string text = Utf8(TextOf(c, state));
+        std::string text = Visible(Utf8(TextOf(c, state)), true);
         std::string cls = c.className;
         std::string item;
         if (cls == "EDIT") {
@@ -232,13 +281,13 @@ void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state,
         } else if (IsCheckBox(c)) {
             int check = state.Check(int(c.id));
             item = std::string("[") + (check == 1 ? 'x' : ' ') + "] " + PlainText(text.c_str());
-            if (c.style & Disabled)
+            if (c.style & DisabledStyle)
                 item += " (fixed)";
             else if (keys[i])
-                item += std::string(" (") + keys[i] + ")";
+                item += " (" + KeyName(keys[i]) + ")";
         } else if (IsButton(c)) {
             buttons += std::string(buttons.empty() ? "" : "  ") + "<" + PlainText(text.c_str()) +
-                       ">" + (keys[i] ? std::string("(") + keys[i] + ")" : "") +
+                       ">" + (keys[i] ? "(" + KeyName(keys[i]) + ")" : "") +
                        (int(c.id) == preset ? "*" : "");
             continue;
         } else if ((cls == "BUTTON" && Kind(c) == 7) || cls == "STATIC") {
@@ -256,80 +305,120 @@ void TerminalFrontEnd::Print(const DialogTemplate& t, const DialogState& state,
     PrintWrapped(buttons, "  ");
 }
 
-TerminalFrontEnd::~TerminalFrontEnd() {
-    if (keysFd_ >= 0)
-        tcsetattr(keysFd_, TCSANOW, &savedKeys_);
-}
-
 void TerminalFrontEnd::UseTerminalKeys(int fd) {
     termios keys;
-    if (tcgetattr(fd, &keys) != 0)
-        return;
-    savedKeys_ = keys;
-    keys.c_cc[VEOL] = '\x1b'; // a line ends at Esc as at Enter
-    if (tcsetattr(fd, TCSANOW, &keys) == 0)
+    if (tcgetattr(fd, &keys) == 0)
         keysFd_ = fd;
 }
 
-// An arrow or function key sends Esc with "[" or "O" and more at once, so
-// those bytes are already waiting behind the Esc: take them without waiting
-// and pass over such a sequence. Anything else is kept for the next line.
-bool TerminalFrontEnd::KeySequenceFollows() {
-    termios now = {};
-    if (tcgetattr(keysFd_, &now) != 0)
-        return false;
-    termios raw = now;
-    raw.c_lflag &= ~tcflag_t(ICANON);
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    char waiting[64];
-    ssize_t n = tcsetattr(keysFd_, TCSANOW, &raw) == 0 ? read(keysFd_, waiting, sizeof waiting) : 0;
-    tcsetattr(keysFd_, TCSANOW, &now);
-    typedAhead_.append(waiting, n > 0 ? size_t(n) : 0);
-    const std::string& t = typedAhead_;
-    size_t end = 0;
-    if (t.size() >= 2 && t[0] == 'O') {
-        end = 2;
-    } else if (!t.empty() && t[0] == '[') {
-        end = 1;
-        while (end < t.size() && !(t[end] >= 0x40 && t[end] <= 0x7e))
-            ++end;
-        end = end < t.size() ? end + 1 : end; // with its final byte
+// The next byte of input, or NoKey; at a terminal waiting at most `waitMs`
+// when that is not negative.
+int TerminalFrontEnd::ReadByte(int waitMs) {
+    if (!typedAhead_.empty()) {
+        int key = static_cast<unsigned char>(typedAhead_[0]);
+        typedAhead_.erase(0, 1);
+        return key;
     }
-    typedAhead_.erase(0, end);
-    return end > 0;
+    if (keysFd_ < 0) {
+        int key = in_.get();
+        if (key != std::char_traits<char>::eof())
+            return key;
+        in_.clear(); // after Ctrl-C the input goes on
+        return NoKey;
+    }
+    pollfd waiting = {keysFd_, POLLIN, 0};
+    if (waitMs >= 0 && poll(&waiting, 1, waitMs) != 1)
+        return NoKey;
+    unsigned char key;
+    return read(keysFd_, &key, 1) == 1 ? int(key) : int(NoKey);
 }
 
-int TerminalFrontEnd::NextKey() {
-    if (typedAhead_.empty())
-        return in_.get();
-    int key = static_cast<unsigned char>(typedAhead_[0]);
-    typedAhead_.erase(0, 1);
-    return key;
+// A key at the terminal: a byte, Esc alone, or PassedKey for an arrow or
+// function key (Esc followed at once by "[" or "O" and the rest of the
+// sequence), which is passed over.
+int TerminalFrontEnd::ReadKey() {
+    int key = ReadByte();
+    if (key != kEsc)
+        return key;
+    int next = ReadByte(kSequenceWaitMs);
+    if (next == '[' || next == 'O') {
+        int c = ReadByte(kSequenceWaitMs);
+        while (next == '[' && c >= 0x20 && c < 0x40) // parameters up to the final byte
+            c = ReadByte(kSequenceWaitMs);
+        return PassedKey;
+    }
+    if (next >= 0)
+        typedAhead_.insert(0, 1, char(next));
+    return kEsc;
 }
 
+// A line typed at the terminal, echoed and edited here. Esc and Tab end it
+// at once and are what it holds.
+bool TerminalFrontEnd::EditLine(std::string* line) {
+    KeysAtOnce keys(keysFd_);
+    for (;;) {
+        int key = ReadKey();
+        if (IsEndOfInput(key) && (key == NoKey || line->empty()))
+            return false;
+        if (key == '\n' || key == '\r') {
+            out_ << "\n";
+            return true;
+        }
+        if (key == kEsc || key == '\t') {
+            *line = std::string(1, char(key));
+            out_ << KeyName(char(key)) << "\n";
+            return true;
+        }
+        bool eraseAll = key == 0x15; // Ctrl-U
+        while ((key == 0x7f || key == '\b' || eraseAll) && !line->empty()) {
+            while (line->size() > 1 && (static_cast<unsigned char>(line->back()) & 0xC0) == 0x80)
+                line->pop_back(); // the rest of a UTF-8 character
+            line->pop_back();
+            out_ << "\b \b";
+            key = eraseAll ? key : 0;
+        }
+        if (key >= 0x20 && key != 0x7f) {
+            line->push_back(char(key));
+            out_ << char(key);
+        }
+        out_.flush();
+    }
+}
+
+// A line: from a pipe up to its end, at a terminal edited there.
 bool TerminalFrontEnd::ReadLine(std::string* line) {
     out_.flush();
     line->clear();
-    for (;;) {
-        int key = NextKey();
-        if (key == std::char_traits<char>::eof()) {
-            in_.clear();
+    if (keysFd_ >= 0)
+        return EditLine(line);
+    for (int key; (key = ReadByte()) != '\n';) {
+        if (key == NoKey)
             return !line->empty();
-        }
-        if (key == '\n')
-            break;
-        if (key == '\x1b' && keysFd_ >= 0 && KeySequenceFollows())
-            continue;
         line->push_back(char(key));
-        if (key == '\x1b' && keysFd_ >= 0) {
-            out_ << "\n"; // the terminal echoed the Esc, not a line end
-            break;
-        }
     }
     if (!line->empty() && line->back() == '\r')
         line->pop_back();
     return true;
+}
+
+// The answer to a key prompt: at a terminal the key pressed, at once (Enter
+// gives "", Esc "\x1b"); from a pipe a line.
+bool TerminalFrontEnd::ReadChoice(std::string* choice) {
+    if (keysFd_ < 0)
+        return ReadLine(choice);
+    out_.flush();
+    KeysAtOnce keys(keysFd_);
+    for (;;) {
+        int key = ReadKey();
+        if (IsEndOfInput(key))
+            return false;
+        bool enter = key == '\n' || key == '\r';
+        if (!enter && key != kEsc && (key < 0x20 || key >= 0x7f))
+            continue; // passed over, as are the bytes of other characters
+        *choice = enter ? "" : std::string(1, char(key));
+        out_ << (enter ? "" : KeyName(char(key))) << "\n";
+        return true;
+    }
 }
 
 // The input ended, or Ctrl-C came instead of a line.
@@ -349,34 +438,36 @@ bool TerminalFrontEnd::InsertDisk(const char* disk, DialogState& state) {
         return true;
     std::string error;
     if (!drive_->Insert(disk, &error)) {
-        out_ << "  (" << disk << " cannot be inserted: " << error << ")\n";
+        out_ << "  (" << disk << " cannot be inserted: " << Visible(error) << ")\n";
         return false;
     }
     CopyText(state.insertedDisk, sizeof state.insertedDisk, disk);
     return true;
 }
 
-// Enter puts the disk the prompt names in the drive, a number that disk;
-// either answers the prompt OK (1). "k" keeps the disk in the drive and
-// goes on to the prompt (0); Esc cancels the prompt.
+// Enter puts the disk the prompt names in the drive, a number that disk,
+// "k" keeps the one there; each answers the prompt OK (1). "d" keeps the
+// disk and goes on to the prompt, to type a directory (0); Esc cancels it.
 int TerminalFrontEnd::OfferDisk(DialogState& state) {
     for (;;) {
-        out_ << "  Floppy (Enter: DISK" << PromptedDisk(state) << ", 1-" << drive_->DiskCount()
-             << ": DISKn, k: keep " << drive_->Current() << ", Esc: Cancel): ";
+        Ask("Floppy (Enter: DISK" + std::to_string(PromptedDisk(state)) + ", 1-" +
+            std::to_string(drive_->DiskCount()) + ": DISKn, k: keep " + drive_->Current() +
+            ", d: a directory, Esc: Cancel):");
         std::string line;
-        if (!ReadLine(&line))
+        if (!ReadChoice(&line))
             return Unanswered(state);
-        bool keep = line == "k" || line == "K";
-        if (keep || IsEscape(line)) {
+        char key = line.size() == 1 ? char(std::tolower(static_cast<unsigned char>(line[0]))) : 0;
+        if (key == 'd' || IsEscape(line)) {
             CopyText(state.insertedDisk, sizeof state.insertedDisk, "KEEP");
-            return keep ? 0 : 2;
+            return key == 'd' ? 0 : 2;
         }
-        int number = line.empty() ? PromptedDisk(state)
-                     : line.size() == 1 && std::isdigit(static_cast<unsigned char>(line[0]))
-                         ? line[0] - '0'
-                         : 0;
+        int number = line.empty()                                    ? PromptedDisk(state)
+                     : std::isdigit(static_cast<unsigned char>(key)) ? int(key - '0')
+                                                                     : 0;
         char disk[DialogState::DiskNameSize];
         std::snprintf(disk, sizeof disk, "DISK%d", number);
+        if (key == 'k' && InsertDisk("KEEP", state))
+            return 1;
         if (number < 1 || number > drive_->DiskCount())
             out_ << "  (no such choice)\n";
         else if (InsertDisk(disk, state))
@@ -386,7 +477,8 @@ int TerminalFrontEnd::OfferDisk(DialogState& state) {
 
 int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
                                   DialogCommands* commands) {
-    std::vector<char> keys = DialogKeys(t);
+    bool prompt = IsPrompt(state);
+    std::vector<char> keys = DialogKeys(t, prompt);
     Print(t, state, keys);
     if (drive_ && PromptedDisk(state)) {
         int offered = OfferDisk(state);
@@ -394,19 +486,17 @@ int TerminalFrontEnd::Interactive(const DialogTemplate& t, DialogState& state,
             return offered;
     }
     for (;;) {
+        // A prompt asks for the directory; Enter then presses its default
+        // button, Esc and Tab their buttons. Other dialogs ask for a key.
         std::string line;
-        if (IsPrompt(state)) {
-            out_ << "  Directory (Enter keeps it): ";
-            if (!ReadLine(&line))
-                return Unanswered(state);
-            if (IsEscape(line))
-                return 2;
+        Ask(prompt ? "Directory (Enter alone keeps it):" : "Key (Enter: *, Esc: Cancel):");
+        if (!(prompt ? ReadLine(&line) : ReadChoice(&line)))
+            return Unanswered(state);
+        if (prompt && line != "\t" && !IsEscape(line)) {
             if (!line.empty())
                 state.SetText(IDC_DIRECTORY_EDIT, line.c_str());
+            line.clear();
         }
-        out_ << "  Key (Enter: *, Esc: Cancel): ";
-        if (!ReadLine(&line))
-            return Unanswered(state);
         int chosen = 0;
         if (line.empty())
             chosen = DefaultButton(t, state);
@@ -445,7 +535,7 @@ void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& st
     std::string line = "[" + Utf8(t.caption) + "] " + Utf8(OneLine(MainText(t, state))) + " => " +
                        ButtonName(t, result);
     if (state.HasText(IDC_DIRECTORY_EDIT))
-        line += std::string(" \"") + state.Text(IDC_DIRECTORY_EDIT) + "\"";
+        line += " \"" + Utf8(state.Text(IDC_DIRECTORY_EDIT)) + "\"";
     char disk[32];
     InsertedDiskNote(state, disk, sizeof disk);
     line += disk;
@@ -455,7 +545,7 @@ void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& st
             line += state.Check(box.control) == 1 ? "1" : "0";
         line += ")";
     }
-    out_ << line << "\n";
+    out_ << Visible(line) << "\n";
 }
 
 int TerminalFrontEnd::RunDialog(HWND, DialogState& state, DialogCommands* commands) {
@@ -486,7 +576,7 @@ int TerminalFrontEnd::BrowseForDirectory(HWND, char* buffer) {
         return 0;
     out_ << "  Browse to directory: ";
     std::string line;
-    if (!ReadLine(&line) || line.empty())
+    if (!ReadLine(&line) || line.empty() || IsEscape(line))
         return 0;
     WIN32_FIND_DATAA data;
     std::string path = line;
@@ -510,7 +600,8 @@ HWND TerminalFrontEnd::OpenProgress(HWND, int templateId) {
     if (!t.Load(ModuleInstance(), templateId))
         return nullptr;
     lastPercent_ = -1;
-    out_ << "\n== " << Utf8(t.caption) << " ==" << (redraw_ ? "  (Ctrl-C: Cancel)" : "") << "\n";
+    out_ << "\n== " << Visible(Utf8(t.caption)) << " ==" << (redraw_ ? "  (Ctrl-C: Cancel)" : "")
+         << "\n";
     TakeInterrupt();
     static char window;
     return reinterpret_cast<HWND>(&window);

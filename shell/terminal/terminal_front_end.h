@@ -15,7 +15,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <termios.h>
 #include <vector>
 
 // A floppy drive whose disk the user swaps while a disk prompt waits.
@@ -38,12 +37,11 @@ class TerminalFrontEnd : public DialogFrontEnd {
     TerminalFrontEnd(std::istream& in, std::ostream& out, const AnswerFile* answers, bool redraw,
                      int columns = 0);
 
-    ~TerminalFrontEnd();
-
-    // Standard input is the terminal `fd`: Esc then ends a line at once, so
-    // a lone Esc cancels without Enter, and the keys that send Esc and more
-    // (arrows, function keys) are passed over. The terminal's settings come
-    // back when the front end goes.
+    // Standard input is the terminal `fd`: each key is then taken as it is
+    // pressed (a letter presses its button and Esc cancels, without Enter),
+    // a typed directory is edited here (Backspace, Ctrl-U), and the keys
+    // that send Esc and more (arrows, function keys) are passed over. The
+    // terminal's settings change only while a key is awaited.
     void UseTerminalKeys(int fd);
 
     // Ctrl-C: Cancel in the progress window and in a dialog being answered.
@@ -70,14 +68,17 @@ class TerminalFrontEnd : public DialogFrontEnd {
     void Print(const DialogTemplate& t, const DialogState& state,
                const std::vector<char>& keys) const;
     void PrintWrapped(const std::string& text, const char* indent) const;
+    void Ask(const std::string& question) const;
     int Interactive(const DialogTemplate& t, DialogState& state, DialogCommands* commands);
     int Unanswered(const DialogState& state);
     int OfferDisk(DialogState& state);
     bool InsertDisk(const char* disk, DialogState& state);
     void Transcript(const DialogTemplate& t, const DialogState& state, int result);
     bool ReadLine(std::string* line);
-    int NextKey();
-    bool KeySequenceFollows();
+    bool ReadChoice(std::string* choice);
+    bool EditLine(std::string* line);
+    int ReadByte(int waitMs = -1);
+    int ReadKey();
     void EndBarLine();
     int Columns() const;
 
@@ -86,7 +87,6 @@ class TerminalFrontEnd : public DialogFrontEnd {
     DialogAnswers answers_;
     DiskDrive* drive_ = nullptr;
     int keysFd_ = -1;        // the terminal of UseTerminalKeys, else -1
-    termios savedKeys_ = {}; // its settings before
     std::string typedAhead_; // read from the terminal after an Esc, not yet taken
     bool interactive_;
     bool redraw_;
@@ -103,5 +103,6 @@ char Shortcut(const char* text);
 // letter for each button and check box a user can press, 0 for the rest.
 // A control keeps its own shortcut when no earlier one claimed it;
 // otherwise it takes the first free letter of its text, those after the
-// '&' first.
-std::vector<char> DialogKeys(const DialogTemplate& t);
+// '&' first. In a `prompt` the letters are typed into the directory, so its
+// buttons take Tab (Browse), Enter (OK) and Esc (Cancel).
+std::vector<char> DialogKeys(const DialogTemplate& t, bool prompt = false);

@@ -12,6 +12,7 @@
 #include "prompts.h"
 #include "run_watch.h"
 #include "setup_state.h"
+#include "shown_text.h"
 #include "terminal_front_end.h"
 #include "welcome_options.h"
 
@@ -137,14 +138,14 @@ TEST_F(Terminal, EveryDialogFitsTheTerminalAndEveryKeyIsUniqueAndWorks) {
         SCOPED_TRACE(templateId);
         DialogTemplate t;
         ASSERT_TRUE(t.Load(ModuleInstance(), templateId));
-        std::vector<char> keys = DialogKeys(t);
+        bool prompt = templateId == 309 || templateId == 310; // Tab, Enter, Esc
+        std::vector<char> keys = DialogKeys(t, prompt);
         std::set<char> seen;
         for (size_t i = 0; i < keys.size(); ++i) {
             if (!keys[i])
                 continue;
             EXPECT_TRUE(seen.insert(keys[i]).second) << "key " << keys[i] << " twice";
-            bool prompt = templateId == 309 || templateId == 310;
-            std::istringstream press(std::string(prompt ? "\n" : "") + keys[i] + "\n");
+            std::istringstream press(keys[i] + std::string("\n"));
             std::ostringstream shown;
             TerminalFrontEnd front(press, shown, nullptr, false, 80);
             DialogState state;
@@ -279,6 +280,41 @@ TEST_F(Terminal, ProgressIsABarRedrawnInPlaceAndCtrlCIsItsCancel) {
     EXPECT_EQ(CloseProgressWindow(), 0);
 }
 
+// Text from files reaches the terminal shown, never obeyed; long lines are
+// wrapped, a path after a backslash, never a number from its unit.
+TEST(ShownText, ControlBytesAreShownAndLongLinesWrapped) {
+    const struct {
+        std::string text, shown;
+    } visible[] = {
+        {"\x1b[2J", "\\x1b[2J"},
+        {"a\tb\r\n\x7f", "a\\x09b\\x0d\\x0a\\x7f"},
+        {"\xc2\x9b"
+         "1m",
+         "\\xc2\\x9b1m"},           // CSI as UTF-8
+        {"\x9b\xe0", "\\x9b\\xe0"}, // bytes that are not UTF-8
+        {"\xd0\x9f\xd1\x80\xd0\xb8 C:\\x", "\xd0\x9f\xd1\x80\xd0\xb8 C:\\x"},
+    };
+    for (const auto& c : visible)
+        EXPECT_EQ(Visible(c.text), c.shown);
+    EXPECT_EQ(Visible("one\ntwo", true), "one\ntwo");
+
+    const struct {
+        std::string text;
+        int columns;
+        std::string wrapped;
+    } wraps[] = {
+        {"+ C:\\WINDOWS\\FONTS\\8514fix.001 (14671 bytes)", 40,
+         "  + C:\\WINDOWS\\FONTS\\8514fix.001\n      (14671 bytes)\n"},
+        {"+ HLM\\System\\CurrentControlSet\\Control\\Nls = 1", 30,
+         "  + HLM\\System\\\n      CurrentControlSet\\\n      Control\\Nls = 1\n"},
+    };
+    for (const auto& c : wraps) {
+        std::ostringstream out;
+        PrintWrapped(out, c.text, c.columns, "  ", "      ");
+        EXPECT_EQ(out.str(), c.wrapped);
+    }
+}
+
 // The host program in a folder of its own, run from there.
 class Program {
   public:
@@ -303,13 +339,19 @@ class Program {
         return Shell(std::string(BRIVANTA_SETUP) + " " + args + (quiet ? " 2>/dev/null" : " 2>&1"),
                      status);
     }
-    // The same with standard input a terminal that gets `keys`.
-    std::string RunAtTerminal(const std::string& args, const std::string& keys, int* status) const {
+    // The same with standard input and output a terminal of `columns`
+    // that gets `keys`; its line ends "\r\n" are given as "\n".
+    std::string RunAtTerminal(const std::string& args, const std::string& keys, int* status,
+                              int columns = 80) const {
         // Typed once the program has started, as a person types.
         Write("keys", keys);
-        return Shell(std::string("(sleep 1; cat keys) | script -qec '") + BRIVANTA_SETUP + " " +
-                         args + "' /dev/null",
-                     status);
+        std::string out =
+            Shell("(sleep 1; cat keys) | script -qec 'stty cols " + std::to_string(columns) + "; " +
+                      BRIVANTA_SETUP + " " + args + "' /dev/null",
+                  status);
+        for (size_t cr; (cr = out.find("\r\n")) != std::string::npos;)
+            out.erase(cr, 1);
+        return out;
     }
     // Every file below `folder` with its contents.
     std::string Tree(const std::string& folder) const {
@@ -368,35 +410,106 @@ TEST(SetupProgram, ExitCodesAndTheLastSentenceTellHowTheRunEnded) {
         EXPECT_EQ(status, c.code) << out;
         ASSERT_FALSE(Lines(out).empty());
         EXPECT_EQ(Lines(out).back(), c.last);
-        if (c.code == 0) {
-            // The registry report ends with its summary, marked as one.
-            std::vector<std::string> lines = Lines(out);
-            size_t summary = 0, lastValue = 0;
-            for (size_t i = 0; i < lines.size() && lines[i].rfind("INI entries", 0) != 0; ++i) {
-                if (lines[i].rfind("  ... and ", 0) == 0 && !summary)
-                    summary = i;
-                if (lines[i].rfind("  + ", 0) == 0 && lines[i].find("HKEY_") != std::string::npos)
-                    lastValue = i;
+    }
+}
+
+// The lines below a heading of the report, with those told in one line
+// ("... and 238 more", "41 lines carried out") counted by their number.
+int Listed(const std::vector<std::string>& lines, size_t heading) {
+    int listed = 0;
+    for (size_t i = heading + 1; i < lines.size() && lines[i].rfind("  ", 0) == 0; ++i) {
+        if (lines[i].rfind("      ", 0) == 0)
+            continue; // the rest of a wrapped line
+        size_t number = lines[i].find_first_of("0123456789");
+        bool folded = lines[i].rfind("  ... and ", 0) == 0 ||
+                      lines[i].find(" lines carried") != std::string::npos;
+        listed += folded ? std::atoi(lines[i].c_str() + number) : 1;
+    }
+    return listed;
+}
+
+// The report with its wrapped lines joined again: a line broken after a
+// backslash goes on without a blank.
+std::string Unwrapped(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        if (line.rfind("    ", 0) != 0 || text.empty())
+            text += (text.empty() ? "" : "\n") + line;
+        else
+            text += (text.back() == '\\' ? "" : " ") + line.substr(line.find_first_not_of(' '));
+    }
+    return text + "\n";
+}
+
+// The report at a terminal of 40 columns: a first line that sums it up,
+// heading totals that count every line below them, the directories the run
+// made, values as a user reads them, the program groups only when they
+// changed, the restart's missing files in one line; no line wider than the
+// terminal and no number cut in two.
+TEST(SetupProgram, TheReportTellsWhatChangedInTotalsThatAddUp) {
+    Program p;
+    int status;
+    const struct {
+        std::string machine, answers;
+        std::vector<std::string> shown, absent;
+    } cases[] = {
+        {"m",
+         "[Destination]\nDirectory=C:\\VELMOR\\BV\n[Questions]\n57=1\n",
+         {": 38 files added, 3 changed, 0 removed; 2 directories made; ",
+          "\n  + C:\\VELMOR\\BV\\\n",
+          "\n  + HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\VELMOR\\BV\\\n",
+          "\nStarted: C:\\VELMOR\\BV\\brivanta.exe, with the parameter 1\n",
+          "\n  nothing done for 26 lines: the file named was not there\n"},
+         {"not done", "\\\\", "\""}},
+        {"n",
+         "[Destination]\nDirectory=C:\\NEWDIR\n[Options]\nResult=2\n[Questions]\n3=1\n",
+         {": 1 directory made.\n", "\nDirectories (1):\n  + C:\\NEWDIR\\\n"},
+         {"nothing"}},
+        {"m", "[Welcome]\nResult=2\n[Questions]\n3=1\n", {": nothing.\n"}, {"StartUp"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers);
+        p.Write("a.ini", c.answers);
+        std::string out =
+            p.RunAtTerminal("--machine " + c.machine + " --answers a.ini", "", &status, 40);
+        std::vector<std::string> lines = Lines(out.substr(out.find("What changed on the machine")));
+        std::string report = Unwrapped(lines);
+        for (const std::string& text : c.shown)
+            EXPECT_NE(report.find(text), std::string::npos) << text << "\n" << report;
+        for (const std::string& text : c.absent)
+            EXPECT_EQ(report.find(text), std::string::npos) << text << "\n" << report;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            EXPECT_LT(line.size(), 40u) << line;
+            size_t heading = line.rfind(" (");
+            if (line.back() == ':' && line[0] != ' ' && heading != std::string::npos) {
+                EXPECT_EQ(Listed(lines, i), std::atoi(line.c_str() + heading + 2)) << line;
             }
-            EXPECT_NE(out.find("  ... and 1"), std::string::npos) << out;
-            EXPECT_GT(summary, lastValue) << out;
-            EXPECT_EQ(out.find("more values and keys)="), std::string::npos) << out;
+            size_t text = line.find_first_not_of(' ');
+            if (i > 0 && text > 2 && text != std::string::npos && std::isdigit(line[text])) {
+                EXPECT_FALSE(std::isdigit(static_cast<unsigned char>(lines[i - 1].back())))
+                    << lines[i - 1] << "|" << line;
+            }
         }
     }
 }
 
-// At a terminal Esc alone cancels, without Enter, and an arrow key (Esc
-// and more) is not taken for Esc: Esc at the welcome, Esc at the abort
-// question (its Cancel), then Down and Enter at the welcome.
-TEST(SetupProgram, AtATerminalEscNeedsNoEnterAndArrowKeysAreNotEsc) {
+// At a terminal a key acts as it is pressed, without Enter, and an arrow
+// key (Esc and more) is not taken for Esc nor typed: Esc at the welcome,
+// Esc at the abort question (its Cancel), Down and "c" (Continue) at the
+// welcome; a directory typed with Left and a Backspace in it, then Enter.
+TEST(SetupProgram, AtATerminalKeysActAtOnceAndArrowKeysAreNotEsc) {
     Program p;
     int status;
-    std::string out = p.RunAtTerminal("--machine m", "\x1b\x1b\x1b[B\n", &status);
+    std::string out = p.RunAtTerminal("--machine m",
+                                      "\x1b\x1b\x1b[Bc"
+                                      "C:\\NEWX\x1b[D\x7f\n",
+                                      &status);
     EXPECT_EQ(status, 2) << out;
     size_t first = out.find("== Brivanta 98 Setup =="), abort = out.find("abort the installation?");
     EXPECT_LT(first, abort) << out;
     EXPECT_NE(out.find("== Brivanta 98 Setup ==", abort), std::string::npos) << out;
-    EXPECT_NE(out.find("Cancelled in the destination prompt."), std::string::npos) << out;
+    EXPECT_NE(out.find("Do you want to create the directory:C:\\NEW?"), std::string::npos) << out;
 }
 
 // Nothing is made, reset or changed before the arguments and the files
@@ -410,6 +523,7 @@ TEST(SetupProgram, ArgumentsAndFilesAreCheckedBeforeAnythingChanges) {
     p.Write("brivanta-demo/kept", "a file of the demo machine");
     p.Write("bad.ini",
             "[Progress]\nCancelAt=abc\n[Bogus]\nX=1\n[Source]\nInsert Disk 2=DISK1,A:\n");
+    p.Write("esc.ini", "[Welcome]\nResult=\x1b[2J\n");
     ASSERT_EQ(mkdir(p.Path("junk").c_str(), 0755), 0);
     for (const char* disk : {"junk/DISK1.IMG", "junk/DISK2.IMG", "junk/DISK3.IMG"})
         p.Write(disk, std::string(1474560, 'x'));
@@ -423,6 +537,7 @@ TEST(SetupProgram, ArgumentsAndFilesAreCheckedBeforeAnythingChanges) {
     } cases[] = {
         {"--answers missing.ini", 5, "missing.ini: cannot be read: No such file or directory"},
         {"--answers .", 5, ".: is a directory, not an answer file"},
+        {"--answers esc.ini", 5, "esc.ini:2: [Welcome] Result takes 1"}, // shown, not obeyed
         {"--answers bad.ini", 5,
          "bad.ini:2: [Progress] CancelAt takes a whole percentage from 0 to 100, not \"abc\"\n"
          "bad.ini:3: unknown section [Bogus]\n"
@@ -463,6 +578,7 @@ TEST(SetupProgram, ArgumentsAndFilesAreCheckedBeforeAnythingChanges) {
         std::string out = p.Run(c.args, &status, c.code == 0);
         EXPECT_EQ(status, c.code);
         EXPECT_NE(out.find(c.shown), std::string::npos) << out;
+        EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
         EXPECT_EQ(p.Read("brivanta-demo/kept"), "a file of the demo machine");
     }
     EXPECT_EQ(p.Read("cancel.ini"), "[Welcome]\nResult=2\n[Questions]\n3=1\n");
@@ -547,21 +663,20 @@ TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
     std::string out = p.Run("--machine from-d --source " + disks + " --answers a.ini", &status);
     ASSERT_EQ(status, 1) << out;
 
-    // Welcome, destination (directory, key), create it?, options; disk 1,
-    // message 10, disk 2, disk 3; no restart, done.
+    // Welcome, destination, create it?, options; disk 1 kept (a key, no
+    // Enter), message 10, disk 2, disk 3; no restart (a key), done.
     out = p.RunAtTerminal("--floppies " + disks + " --machine typed --record r.ini --log typed.log",
-                          "\nC:\\VELMOR\\BV\n\n\n\n1\n\n\n\nc\n\n", &status);
+                          "\nC:\\VELMOR\\BV\n\n\nk\n\n\nc\n", &status);
     EXPECT_EQ(status, 1) << out;
-    EXPECT_NE(out.find("  Floppy (Enter: DISK2, 1-3: DISKn, k: keep DISK1, Esc: Cancel): "),
+    EXPECT_NE(out.find("  Floppy (Enter: DISK2, 1-3: DISKn, k: keep DISK1, d: a directory, Esc:"),
               std::string::npos)
         << out;
     const std::string prompt = "dialog prompt 30 \"Put the Disk ";
-    const std::string request =
-        " in the drive (or type new directory).\" \"A:\\\" => OK (inserted ";
+    const std::string asked = " in the drive (or type new directory).\" \"A:\\\" => OK ";
     const std::vector<std::string> wrongDiskFirst = {
-        "floppy DISK1 in drive A:", prompt + "2" + request + "DISK1)",
+        "floppy DISK1 in drive A:", prompt + "2" + asked + "(the disk in the drive kept)",
         "dialog message 10 \"The file Fonts\\c8514fix.fo_ could not be found!\" => OK",
-        prompt + "2" + request + "DISK2)", prompt + "3" + request + "DISK3)"};
+        prompt + "2" + asked + "(inserted DISK2)", prompt + "3" + asked + "(inserted DISK3)"};
     auto disksAndErrors = [&](const std::string& log) {
         std::vector<std::string> lines;
         for (const std::string& line : Lines(p.Read(log)))
@@ -573,7 +688,7 @@ TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
     };
     EXPECT_EQ(disksAndErrors("typed.log"), wrongDiskFirst);
     EXPECT_NE(p.Read("r.ini").find("[Source]\nDisk 2=A:\\\nDisk 3=A:\\\n"
-                                   "Insert Disk 2=DISK1,DISK2\nInsert Disk 3=DISK3\n"),
+                                   "Insert Disk 2=KEEP,DISK2\nInsert Disk 3=DISK3\n"),
               std::string::npos)
         << p.Read("r.ini");
 
@@ -604,7 +719,9 @@ TEST(SetupProgram, ThreeFloppiesInDriveAInstallWhatTheDiskFoldersDo) {
 
 // The plan changes nothing anywhere: a machine that does not exist is not
 // made, one that does keeps every file; it lists the system changes beside
-// the files, from the source paths a run uses.
+// the files, from the source paths a run uses (the floppy drive's with
+// --floppies), registry lines as the report has them, names read from the
+// machine shown, not obeyed.
 TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
     Program p;
     int status;
@@ -615,7 +732,7 @@ TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
     EXPECT_NE(access(p.Path("fresh").c_str(), F_OK), 0) << "no machine made";
     std::vector<std::string> lines = Lines(plan);
     for (const char* line :
-         {"path ~Disk 1 = D:\\DISK1\\",
+         {"disk 1 = D:\\DISK1\\",
           "copy D:\\DISK2\\Fonts\\cvgasys.fo_ -> C:\\WINDOWS\\FONTS\\vgasys.001",
           "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\WINDOWS\\VELMOR\\",
           "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Source dir = D:\\DISK1\\",
@@ -634,6 +751,29 @@ TEST(SetupProgram, ThePlanWritesNothingAndListsEveryChange) {
         EXPECT_EQ(p.Tree("."), before) << options;
         EXPECT_EQ(again.find("wininit") == std::string::npos, options[0] != 0) << again;
     }
+    const std::string disks = BRIVANTA_SAMPLE_DISKS;
+    std::string floppies = p.Run("--plan --floppies " + disks, &status);
+    EXPECT_EQ(status, 0) << floppies;
+    lines = Lines(floppies);
+    for (const char* line :
+         {"disk 2 = A:\\", "copy A:\\Fonts\\cvgasys.fo_ -> C:\\WINDOWS\\FONTS\\vgasys.001",
+          "registry HCU\\Software\\Velmor\\Brivanta\\3.2\\Source dir = A:\\"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << floppies;
+    // Registry lines read the same in the plan and in the report of a run.
+    p.Write("all.ini", "[Questions]\n57=2\n");
+    std::string report = p.Run("--machine run --answers all.ini", &status);
+    for (std::string value :
+         {"HCU\\Software\\Velmor\\Brivanta\\3.2\\Program dir = C:\\WINDOWS\\VELMOR\\",
+          "HLM\\System\\CurrentControlSet\\Control\\Nls\\Codepage\\1251 = cp_1251.nls"}) {
+        EXPECT_NE(plan.find("\nregistry " + value + "\n"), std::string::npos) << value;
+        EXPECT_NE(report.find("\n  + " + value + "\n"), std::string::npos) << value << report;
+    }
+    p.Write("m/registry.reg", p.Read("m/registry.reg") +
+                                  "[HKEY_CURRENT_USER\\Software\\Velmor\\Brivanta\\3.2]\r\n"
+                                  "\"Program dir\"=\"C:\\\\E\x1b[2J\"\r\n");
+    std::string shown = p.Run("--plan --machine m", &status);
+    EXPECT_NE(shown.find("destination = C:\\E\\x1b[2J\\\n"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos);
 }
 
 } // namespace
