@@ -51,7 +51,24 @@ desktop_up() {
     xwininfo -display "$display" -root -tree | grep -q '"Default - Wine desktop"'
 }
 
+# A lock whose server is gone (a run killed before its stop) is stale: it and
+# its socket are removed, as is a socket without a lock, so that the display
+# can be used again.
+clear_stale_lock() {
+    local lock=/tmp/.X$number-lock pid
+    if [ ! -e "$lock" ]; then
+        rm -f "/tmp/.X11-unix/X$number"
+        return 0
+    fi
+    pid=$(tr -dc 0-9 <"$lock" 2>/dev/null)
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        return 0
+    fi
+    rm -f "$lock" "/tmp/.X11-unix/X$number"
+}
+
 start() {
+    clear_stale_lock
     if [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ]; then
         die "display $display is in use (/tmp/.X$number-lock); pick another"
     fi
