@@ -225,6 +225,7 @@ TEST_F(Terminal, EscCtrlCAndTheEndOfTheInputCancelForGood) {
     }
 }
 
+// Unattended, one line for each dialog; the options by their names.
 TEST_F(Terminal, UnattendedAnswersArePrintedOneLineEach) {
     std::string text = "[Source]\nDirectory=D:\\ONE\\\n[Options]\nSystemFonts=0\n"
                        "Result=2\n[Questions]\n3=1\n";
@@ -239,9 +240,17 @@ TEST_F(Terminal, UnattendedAnswersArePrintedOneLineEach) {
               (std::vector<std::string>{
                   "[Brivanta Installation] Enter source directory. => OK \"D:\\ONE\\\"",
                   "[Brivanta Installation] The file a.txt could not be found! => OK",
-                  "[Setup Options]  => Cancel (1111011)",
+                  "[Setup Options]  => Cancel (KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1 "
+                  "DosFilter=1 SystemFonts=0 DunorU=1 ArvelU=1)",
                   "[Brivanta Installation] Are you sure you want to abort the installation? "
                   "=> OK"}));
+    // At a terminal each is wrapped as the dialogs are.
+    std::ostringstream narrow;
+    TerminalFrontEnd atTerminal(in, narrow, &answers, true, 40);
+    SetFrontEnd(&atTerminal);
+    ShowMessageText(nullptr, IDS_FILE_NOT_FOUND, "a.txt");
+    EXPECT_EQ(narrow.str(),
+              "[Brivanta Installation] The file a.txt\n    could not be found! => OK\n");
 }
 
 TEST_F(Terminal, AnswersThatRepeatADialogForeverEndTheRun) {
