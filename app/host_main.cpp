@@ -74,6 +74,15 @@ void Usage(std::ostream& out) {
         out << "  " << (row.code < 10 ? " " : "") << row.code << "  " << row.meaning << "\n";
 }
 
+// A sentence of this program on standard output, shown (it may quote a
+// name) and at a terminal wrapped to its width, as the report is.
+void Say(const std::string& text) {
+    if (isatty(STDOUT_FILENO))
+        PrintWrapped(std::cout, Visible(text), TerminalColumns(STDOUT_FILENO), "", "");
+    else
+        std::cout << Visible(text) << "\n";
+}
+
 int BadInput(const std::string& error) {
     std::cerr << "brivanta-setup: " << Visible(error) << "\n";
     return ExitBadInput;
@@ -429,7 +438,8 @@ int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* 
     }
     RunEnd end = EndOfRun(outcome.runResult, outcome.restart, restarted, watch,
                           terminal.Answers().LoopDialog());
-    std::cout << "\n" << Visible(end.sentence) << "\n";
+    std::cout << "\n";
+    Say(end.sentence);
     return end.exitCode;
 }
 
@@ -484,8 +494,7 @@ int main(int argc, char** argv) {
     }
     if (a.plan) {
         if (fresh)
-            std::cout << "No machine in " << a.machine
-                      << ": the plan is made against a fresh machine.\n";
+            Say("No machine in " + a.machine + ": the plan is made against a fresh machine.");
         return Plan(a);
     }
     AnswerFile answers;
@@ -493,8 +502,8 @@ int main(int argc, char** argv) {
         return ExitBadInput;
     const bool noAnswers = !a.answers.empty() && answers.Count() == 0;
     if (noAnswers)
-        std::cout << "The answer file " << a.answers
-                  << " holds no answers: every dialog takes its proposed answer.\n";
+        Say("The answer file " + a.answers +
+            " holds no answers: every dialog takes its proposed answer.");
     if (!a.record.empty() && !CanWrite(a.record, &error))
         return BadInput("--record: " + error);
     FILE* logFile = nullptr;

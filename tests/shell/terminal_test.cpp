@@ -475,6 +475,8 @@ TEST(SetupProgram, TheReportTellsWhatChangedInTotalsThatAddUp) {
          {": 1 directory made.\n", "\nDirectories (1):\n  + C:\\NEWDIR\\\n"},
          {"nothing"}},
         {"m", "[Welcome]\nResult=2\n[Questions]\n3=1\n", {": nothing.\n"}, {"StartUp"}},
+        // The last sentence is wrapped too.
+        {"m", "[Welcome]\nResult=2\n[Questions]\n3=2\n", {"\nStopped: the answers repeat"}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answers);
