@@ -509,7 +509,9 @@ TEST(SetupProgram, TheReportTellsWhatChangedInTotalsThatAddUp) {
 // key (Esc and more) is not taken for Esc nor typed: Esc at the welcome,
 // Esc at the abort question (its Cancel), Down and "c" (Continue) at the
 // welcome; a directory typed with Left and a Backspace in it, then Enter.
-TEST(SetupProgram, AtATerminalKeysActAtOnceAndArrowKeysAreNotEsc) {
+// From a pipe or a file a line answers; with no input at all the proposed
+// answers are taken.
+TEST(SetupProgram, KeysActAtOnceAtATerminalAndLinesAnswerFromAPipe) {
     Program p;
     int status;
     std::string out = p.RunAtTerminal("--machine m",
@@ -521,6 +523,21 @@ TEST(SetupProgram, AtATerminalKeysActAtOnceAndArrowKeysAreNotEsc) {
     EXPECT_LT(first, abort) << out;
     EXPECT_NE(out.find("== Brivanta 98 Setup ==", abort), std::string::npos) << out;
     EXPECT_NE(out.find("Do you want to create the directory:C:\\NEW?"), std::string::npos) << out;
+
+    const struct {
+        std::string lines;
+        int code;
+        std::string last;
+    } piped[] = {
+        {"x\no\n", 2, "Cancelled in the welcome dialog."},
+        {"", 0, "Installed."},
+    };
+    for (const auto& c : piped) {
+        p.Write("lines", c.lines);
+        out = p.Run("--machine piped < lines", &status);
+        EXPECT_EQ(status, c.code) << out;
+        EXPECT_EQ(Lines(out).back(), c.last);
+    }
 }
 
 // Nothing is made, reset or changed before the arguments and the files
