@@ -93,7 +93,8 @@ TEST(AnswerFile, ChecksEveryLineAndTellsEachFaultWithItsLine) {
 }
 
 // setup.exe looks at its command line only when a word starts one of its
-// options; then every word must be one, once, with a file name.
+// options; then every word must be one, once, with a file name, and the
+// log is known wherever the faulty word stands.
 TEST(CommandLine, IsIgnoredWithoutAnOptionOfOursAndCheckedWholeWithOne) {
     const struct {
         const char* line;
@@ -107,6 +108,8 @@ TEST(CommandLine, IsIgnoredWithoutAnOptionOfOursAndCheckedWholeWithOne) {
         {" /Log=\"C:\\My Files\\setup.log\"\t/answers=a\"b c\".ini ", true, "ab c.ini",
          "C:\\My Files\\setup.log", ""},
         {"/log=C:\\a.log dropped.txt", true, "", "C:\\a.log",
+         "unknown option dropped.txt (/answers=FILE, /record=FILE, /log=FILE)"},
+        {"dropped.txt /log=C:\\a.log", true, "", "C:\\a.log",
          "unknown option dropped.txt (/answers=FILE, /record=FILE, /log=FILE)"},
         {"/record=", true, "", "", "/record= needs a file name"},
         {"/log=a.log /LOG=b.log", true, "", "a.log", "/LOG= is given twice"},
