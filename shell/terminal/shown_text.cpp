@@ -32,6 +32,21 @@ size_t Prefix(const std::string& text, size_t count) {
     return i;
 }
 
+// Whether the word that ends at `end` is a number ("38", "(14671"), not a
+// name that ends in a digit ("ArvelU=1").
+bool EndsANumber(const std::string& line, size_t end) {
+    size_t start = line.rfind(' ', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    while (start < end && !std::isalnum(Byte(line[start])))
+        ++start;
+    if (start == end)
+        return false;
+    for (size_t i = start; i < end; ++i)
+        if (!std::isdigit(Byte(line[i])))
+            return false;
+    return true;
+}
+
 void WrapLine(std::ostream& out, std::string line, size_t columns, const std::string& indent,
               const std::string& hanging) {
     const std::string* lead = &indent;
@@ -44,7 +59,7 @@ void WrapLine(std::ostream& out, std::string line, size_t columns, const std::st
         // after a backslash or a comma rather than at a blank near the start
         // of the line.
         size_t cut = line.rfind(' ', end);
-        while (cut != std::string::npos && cut > 0 && std::isdigit(Byte(line[cut - 1])) &&
+        while (cut != std::string::npos && cut > 0 && EndsANumber(line, cut) &&
                std::isalpha(Byte(line[cut + 1])))
             cut = line.rfind(' ', cut - 1);
         if (cut == std::string::npos || cut < end / 2) {

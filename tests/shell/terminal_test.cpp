@@ -316,6 +316,10 @@ TEST(ShownText, ControlBytesAreShownAndLongLinesWrapped) {
          "  + C:\\WINDOWS\\FONTS\\8514fix.001\n      (14671 bytes)\n"},
         {"+ HLM\\System\\CurrentControlSet\\Control\\Nls = 1", 30,
          "  + HLM\\System\\\n      CurrentControlSet\\\n      Control\\Nls = 1\n"},
+        {"size is 14671 bytes", 18, "  size is\n      14671 bytes\n"},
+        // A name that ends in a digit is no number: the line breaks after it.
+        {"(KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1)", 40,
+         "  (KeyboardBds=1 KeyboardPhonetic=1\n      LanguageDriver=1)\n"},
     };
     for (const auto& c : wraps) {
         std::ostringstream out;
