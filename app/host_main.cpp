@@ -55,8 +55,9 @@ void Usage(std::ostream& out) {
            "                  DISK1..DISK3) in DIR: setup runs from A:\\ with disk 1 in\n"
            "                  the floppy drive A:; each disk prompt swaps the disk\n"
            "  --answers FILE  answer the dialogs from FILE (checked first), printing one\n"
-           "                  line per dialog; without a terminal and without this,\n"
-           "                  the proposed answers are taken\n"
+           "                  line per dialog; without it a terminal answers them a key\n"
+           "                  at a time, a pipe or file a line at a time, and with no\n"
+           "                  input at all (</dev/null) the proposed answers are taken\n"
            "  --record FILE   write the answers the run used to FILE, for --answers\n"
            "  --log FILE      write one line per dialog, file, system change and\n"
            "                  decision to FILE as the run goes\n"
@@ -72,6 +73,15 @@ void Usage(std::ostream& out) {
     out << "\nexit codes:\n";
     for (const ExitCodeMeaning& row : kExitCodes)
         out << "  " << (row.code < 10 ? " " : "") << row.code << "  " << row.meaning << "\n";
+}
+
+// A sentence of this program on standard output, shown (it may quote a
+// name) and at a terminal wrapped to its width, as the report is.
+void Say(const std::string& text) {
+    if (isatty(STDOUT_FILENO))
+        PrintWrapped(std::cout, Visible(text), TerminalColumns(STDOUT_FILENO), "", "");
+    else
+        std::cout << Visible(text) << "\n";
 }
 
 int BadInput(const std::string& error) {
@@ -357,7 +367,23 @@ std::string CommandLine(int argc, char** argv) {
     return line;
 }
 
-void WriteLogHeader(const Arguments& a, int argc, char** argv) {
+// Who answers the dialogs when no answer file does.
+enum class Answerer {
+    Terminal, // the user, a key at a time
+    Lines,    // the lines of standard input, a pipe or a file, as typed lines
+    Proposed  // nobody: no input at all (/dev/null, an empty pipe or file)
+};
+
+// Waits for standard input to give its first byte or end.
+Answerer WhoAnswers() {
+    if (isatty(STDIN_FILENO))
+        return Answerer::Terminal;
+    bool none = std::cin.peek() == std::char_traits<char>::eof();
+    std::cin.clear();
+    return none ? Answerer::Proposed : Answerer::Lines;
+}
+
+void WriteLogHeader(const Arguments& a, int argc, char** argv, Answerer answerer) {
     char started[32];
     time_t now = time(nullptr);
     strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S", localtime(&now));
@@ -368,8 +394,11 @@ void WriteLogHeader(const Arguments& a, int argc, char** argv) {
         a.floppies.empty() ? std::string(kSetupModule) + " (drive D: is " + folder + ")"
                            : std::string(kFloppySetupModule) + " (the floppies in " + folder + ")";
     std::string answers = !a.answers.empty() ? a.answers
-                          : isatty(0)        ? "none: the dialogs are answered at the terminal"
-                                      : "none: no terminal, every dialog takes its proposed answer";
+                          : answerer == Answerer::Terminal
+                              ? "none: the dialogs are answered at the terminal"
+                          : answerer == Answerer::Lines
+                              ? "none: the dialogs are answered by the lines of standard input"
+                              : "none: no terminal, every dialog takes its proposed answer";
     std::string line = CommandLine(argc, argv);
     LogHeader({started, kVersion, line.c_str(), source.c_str(), answers.c_str()});
 }
@@ -395,13 +424,14 @@ bool PrepareDemoMachine(std::string* folder) {
 // The installation with its dialogs in the terminal, the report of what
 // changed, the restart, and one sentence of how it ended; answers the exit
 // code.
-int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* floppy) {
+int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* floppy,
+                    Answerer answerer) {
     static AnswerFile kProposed; // empty: every dialog takes its proposed answer
-    if (!answers && !isatty(0))
+    if (!answers && answerer == Answerer::Proposed)
         answers = &kProposed;
     TerminalFrontEnd terminal(std::cin, std::cout, answers, isatty(1) != 0);
-    if (!answers)
-        terminal.UseTerminalKeys(0);
+    if (!answers && answerer == Answerer::Terminal)
+        terminal.UseTerminalKeys(STDIN_FILENO);
     terminal.SetDiskDrive(floppy);
     AnswerFile record;
     RunWatch watch(&terminal, a.record.empty() ? nullptr : &record);
@@ -429,7 +459,8 @@ int RunInstallation(const Arguments& a, const AnswerFile* answers, FloppyDrive* 
     }
     RunEnd end = EndOfRun(outcome.runResult, outcome.restart, restarted, watch,
                           terminal.Answers().LoopDialog());
-    std::cout << "\n" << Visible(end.sentence) << "\n";
+    std::cout << "\n";
+    Say(end.sentence);
     return end.exitCode;
 }
 
@@ -484,8 +515,7 @@ int main(int argc, char** argv) {
     }
     if (a.plan) {
         if (fresh)
-            std::cout << "No machine in " << a.machine
-                      << ": the plan is made against a fresh machine.\n";
+            Say("No machine in " + a.machine + ": the plan is made against a fresh machine.");
         return Plan(a);
     }
     AnswerFile answers;
@@ -493,17 +523,18 @@ int main(int argc, char** argv) {
         return ExitBadInput;
     const bool noAnswers = !a.answers.empty() && answers.Count() == 0;
     if (noAnswers)
-        std::cout << "The answer file " << a.answers
-                  << " holds no answers: every dialog takes its proposed answer.\n";
+        Say("The answer file " + a.answers +
+            " holds no answers: every dialog takes its proposed answer.");
     if (!a.record.empty() && !CanWrite(a.record, &error))
         return BadInput("--record: " + error);
+    const Answerer answerer = a.answers.empty() ? WhoAnswers() : Answerer::Proposed;
     FILE* logFile = nullptr;
     if (!a.log.empty() && !(logFile = std::fopen(a.log.c_str(), "w")))
         return BadInput("--log: " + a.log + " cannot be written: " + std::strerror(errno));
     FileLog log(logFile);
     if (logFile) {
         SetRunLog(&log);
-        WriteLogHeader(a, argc, argv);
+        WriteLogHeader(a, argc, argv, answerer);
         if (noAnswers)
             LogLine("the answer file holds no answers: every dialog takes its proposed answer");
     }
@@ -518,7 +549,7 @@ int main(int argc, char** argv) {
         result = BadInput(error);
     else
         result = RunInstallation(a, a.answers.empty() ? nullptr : &answers,
-                                 a.floppies.empty() ? nullptr : &floppy);
+                                 a.floppies.empty() ? nullptr : &floppy, answerer);
     hostwin::UnmountMachine();
     SetRunLog(nullptr);
     if (logFile)

@@ -85,8 +85,9 @@ bool SaveRecord(const char* path, const AnswerFile& record) {
 
 // The answer file, the record and the log are three files: one named twice
 // would be read and overwritten, or written twice over. Compared by full
-// path without case, as Windows names them. Answers whether two are one;
-// `logTaken`: the log is one of them, so it must not be opened either.
+// path without case, as Windows names them. Answers whether two are one,
+// the fault told unless the command line has one already; `logTaken`: the
+// log is one of them, so it must not be opened either.
 bool SharedFile(CommandLineOptions* o, bool* logTaken) {
     const struct {
         const char* flag;
@@ -104,7 +105,7 @@ bool SharedFile(CommandLineOptions* o, bool* logTaken) {
         for (int j = i + 1; j < 3; ++j) {
             if (!files[i].path[0] || !files[j].path[0] || CompareNoCase(full[i], full[j]) != 0)
                 continue;
-            if (!shared)
+            if (!shared && !o->fault[0])
                 std::snprintf(o->fault, sizeof o->fault, "%s and %s name the same file %.200s",
                               files[i].flag, files[j].flag, full[i]);
             shared = true;
@@ -187,10 +188,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         SetFrontEnd(nullptr);
         return 0;
     }
-    // Before anything is opened: the log would replace the answer file.
+    // Before anything is opened, even when the command line has another
+    // fault: the log would replace the answer file.
     bool logTaken = false;
-    if (!options.fault[0])
-        SharedFile(&options, &logTaken);
+    SharedFile(&options, &logTaken);
     // A log that cannot be written leaves the exit code to tell.
     HANDLE logFile = INVALID_HANDLE_VALUE;
     if (options.log[0] && !logTaken &&

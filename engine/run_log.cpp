@@ -59,14 +59,21 @@ const RunLogTotals& LogTotals() {
 namespace {
 
 // One line, or one change with its outcome, from a printf-style format.
+// Names from the machine, the disks and the answer file are in it: their
+// control bytes are written as \xNN, so that reading the log in a terminal
+// never obeys them. Other bytes are the code page's letters.
 void Write(const ChangeOutcome* outcome, const char* format, va_list args) {
-    char text[RunLogLineSize];
-    std::vsnprintf(text, sizeof text, format, args);
+    char text[RunLogLineSize], shown[RunLogLineSize];
+    int length = std::vsnprintf(text, sizeof text, format, args);
+    if (length < 0)
+        length = 0;
+    VisibleText(shown, sizeof shown, text,
+                size_t(length) < sizeof text ? size_t(length) : sizeof text - 1, 0);
     if (outcome) {
-        Count(text, *outcome);
-        g_log->Change(text, *outcome);
+        Count(shown, *outcome);
+        g_log->Change(shown, *outcome);
     } else {
-        g_log->Line(text);
+        g_log->Line(shown);
     }
 }
 

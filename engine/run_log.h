@@ -31,7 +31,8 @@ enum { RunLogLineSize = 1024 };
 void SetRunLog(RunLog* log);
 RunLog* CurrentRunLog();
 
-// printf-style lines, cut at RunLogLineSize - 1 characters.
+// printf-style lines, cut at RunLogLineSize - 1 characters, their control
+// bytes written as \xNN (VisibleText).
 void LogLine(const char* format, ...);
 void LogChange(bool done, const char* format, ...);
 void LogOutcome(ChangeOutcome outcome, const char* format, ...);

@@ -78,3 +78,49 @@ bool PathExists(const char* path) {
     FindClose(found);
     return true;
 }
+
+namespace {
+
+// The length of a well-formed UTF-8 character at text[i], or 0.
+size_t Utf8Length(const unsigned char* text, size_t i, size_t length) {
+    unsigned char c = text[i];
+    size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (c >= 0xF5 || i + n > length)
+        return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((text[i + k] & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+} // namespace
+
+size_t VisibleText(char* out, size_t capacity, const char* text, size_t length, unsigned flags) {
+    static const char kHex[] = "0123456789abcdef";
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+    const bool utf8 = (flags & ShowUtf8) != 0;
+    size_t n = 0;
+    for (size_t i = 0; i < length;) {
+        unsigned char c = in[i];
+        size_t size = c < 0x80 || !utf8 ? 1 : Utf8Length(in, i, length);
+        bool c1 = utf8 && size == 2 && c == 0xC2 && in[i + 1] < 0xA0;
+        bool control = c < 0x20 ? !((flags & KeepLineBreaks) && c == '\n') : c == 0x7F;
+        bool shown = size == 0 || control || c1;
+        size_t bytes = size == 0 ? 1 : size;
+        if (n + (shown ? 4 * bytes : bytes) + 1 > capacity)
+            break;
+        for (size_t k = 0; k < bytes; ++k, ++i) {
+            if (shown) {
+                out[n++] = '\\';
+                out[n++] = 'x';
+                out[n++] = kHex[in[i] >> 4];
+                out[n++] = kHex[in[i] & 15];
+            } else {
+                out[n++] = char(in[i]);
+            }
+        }
+    }
+    if (capacity)
+        out[n] = 0;
+    return n;
+}

@@ -46,23 +46,29 @@ bool ReadCommandLine(const char* line, CommandLineOptions* o) {
         ours = OptionOf(word) >= 0;
     if (!ours)
         return false;
+    // Every word is read, so that the log is known and tells the first fault
+    // wherever the faulty word stands.
     char* values[] = {o->answers, o->record, o->log};
-    for (const char* p = line; !o->fault[0] && NextWord(&p, word, sizeof word);) {
+    char fault[sizeof o->fault];
+    for (const char* p = line; NextWord(&p, word, sizeof word);) {
         int option = OptionOf(word);
+        fault[0] = 0;
         if (option < 0) {
-            std::snprintf(o->fault, sizeof o->fault,
+            std::snprintf(fault, sizeof fault,
                           "unknown option %.200s (/answers=FILE, /record=FILE, /log=FILE)", word);
-            continue;
+        } else {
+            const char* name = std::strchr(word, '=') + 1;
+            char head[16];
+            CopyBytes(head, sizeof head, word, size_t(name - word));
+            if (values[option][0])
+                std::snprintf(fault, sizeof fault, "%s is given twice", head);
+            else if (!name[0] || std::strlen(name) >= MAX_PATH)
+                std::snprintf(fault, sizeof fault, "%s needs a file name", head);
+            else
+                CopyText(values[option], MAX_PATH, name);
         }
-        const char* name = std::strchr(word, '=') + 1;
-        char head[16];
-        CopyBytes(head, sizeof head, word, size_t(name - word));
-        if (values[option][0])
-            std::snprintf(o->fault, sizeof o->fault, "%s is given twice", head);
-        else if (!name[0] || std::strlen(name) >= MAX_PATH)
-            std::snprintf(o->fault, sizeof o->fault, "%s needs a file name", head);
-        else
-            CopyText(values[option], MAX_PATH, name);
+        if (!o->fault[0])
+            CopyText(o->fault, sizeof o->fault, fault);
     }
     return true;
 }

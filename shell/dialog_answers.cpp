@@ -83,6 +83,15 @@ void InsertedDiskNote(const DialogState& state, char* out, size_t size) {
         CopyText(out, size, "");
 }
 
+void DescribeOptions(const DialogState& state, char* out, size_t size) {
+    size_t n = 0;
+    out[0] = 0;
+    for (const OptionBox& box : kOptionBoxes)
+        if (n < size)
+            n += std::snprintf(out + n, size - n, "%s%s=%d", n ? " " : "", box.name,
+                               state.Check(box.control) == 1 ? 1 : 0);
+}
+
 void DescribeDialog(const DialogState& state, int result, char* out, size_t size) {
     const bool welcome = state.templateId == IDD_WELCOME;
     const char* button = result == 1   ? (welcome ? "Continue" : "OK")
@@ -92,13 +101,9 @@ void DescribeDialog(const DialogState& state, int result, char* out, size_t size
     if (welcome) {
         std::snprintf(out, size, "welcome => %s", button);
     } else if (state.templateId == IDD_OPTIONS) {
-        // By the names the answer file gives them.
-        char flags[7 * 24] = "";
-        size_t n = 0;
-        for (const OptionBox& box : kOptionBoxes)
-            n += std::snprintf(flags + n, sizeof flags - n, "%s=%d ", box.name,
-                               state.Check(box.control) == 1 ? 1 : 0);
-        std::snprintf(out, size, "options %s\"%s\" => %s", flags, state.Text(IDC_DIRECTORY_TEXT),
+        char flags[OptionsTextSize];
+        DescribeOptions(state, flags, sizeof flags);
+        std::snprintf(out, size, "options %s \"%s\" => %s", flags, state.Text(IDC_DIRECTORY_TEXT),
                       button);
     } else if (IsPrompt(state)) {
         OneLine(state.Text(IDC_PROMPT_LINE), text, sizeof text);

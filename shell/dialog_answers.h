@@ -68,6 +68,10 @@ class DialogAnswers {
 //   prompt 30 "Put the Disk 2 in the drive (or type new directory)." "A:\" => OK (inserted DISK2)
 //   options KeyboardBds=1 ... DunorU=0 ArvelU=1 "C:\VELMOR\" => OK
 void DescribeDialog(const DialogState& state, int result, char* out, size_t size);
+// The options dialog's boxes by the names an answer file gives them:
+// "KeyboardBds=1 KeyboardPhonetic=1 ... ArvelU=0".
+enum { OptionsTextSize = 7 * 24 };
+void DescribeOptions(const DialogState& state, char* out, size_t size);
 // " (inserted DISK2)", " (the disk in the drive kept)" or "": what the
 // front end did with the floppy at a disk prompt.
 void InsertedDiskNote(const DialogState& state, char* out, size_t size);

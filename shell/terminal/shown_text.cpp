@@ -1,22 +1,11 @@
 #include "shown_text.h"
 
+#include "text.h"
+
 #include <cctype>
-#include <cstdio>
 #include <sys/ioctl.h>
 
 namespace {
-
-// The length of a well-formed UTF-8 character at `i`, or 0.
-size_t Utf8Length(const std::string& text, size_t i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (c >= 0xF5 || i + length > text.size())
-        return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
 
 unsigned char Byte(char c) {
     return static_cast<unsigned char>(c);
@@ -43,6 +32,21 @@ size_t Prefix(const std::string& text, size_t count) {
     return i;
 }
 
+// Whether the word that ends at `end` is a number ("38", "(14671"), not a
+// name that ends in a digit ("ArvelU=1").
+bool EndsANumber(const std::string& line, size_t end) {
+    size_t start = line.rfind(' ', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    while (start < end && !std::isalnum(Byte(line[start])))
+        ++start;
+    if (start == end)
+        return false;
+    for (size_t i = start; i < end; ++i)
+        if (!std::isdigit(Byte(line[i])))
+            return false;
+    return true;
+}
+
 void WrapLine(std::ostream& out, std::string line, size_t columns, const std::string& indent,
               const std::string& hanging) {
     const std::string* lead = &indent;
@@ -55,7 +59,7 @@ void WrapLine(std::ostream& out, std::string line, size_t columns, const std::st
         // after a backslash or a comma rather than at a blank near the start
         // of the line.
         size_t cut = line.rfind(' ', end);
-        while (cut != std::string::npos && cut > 0 && std::isdigit(Byte(line[cut - 1])) &&
+        while (cut != std::string::npos && cut > 0 && EndsANumber(line, cut) &&
                std::isalpha(Byte(line[cut + 1])))
             cut = line.rfind(' ', cut - 1);
         if (cut == std::string::npos || cut < end / 2) {
@@ -76,24 +80,9 @@ void WrapLine(std::ostream& out, std::string line, size_t columns, const std::st
 } // namespace
 
 std::string Visible(const std::string& text, bool keepLineBreaks) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80 ? 1 : Utf8Length(text, i);
-        bool c1 = c == 0xC2 && length == 2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-        bool control = c < 0x20 ? !(keepLineBreaks && c == '\n') : c == 0x7F;
-        if (length == 0 || control || c1) {
-            for (size_t k = 0; k < (c1 ? 2 : 1); ++k) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(text[i + k]));
-                out += hex;
-            }
-            i += c1 ? 1 : 0;
-            continue;
-        }
-        out.append(text, i, length);
-        i += length - 1;
-    }
+    std::string out(4 * text.size() + 1, '\0');
+    out.resize(VisibleText(&out[0], out.size(), text.data(), text.size(),
+                           ShowUtf8 | (keepLineBreaks ? unsigned(KeepLineBreaks) : 0u)));
     return out;
 }
 

@@ -6,10 +6,10 @@
 #include <ostream>
 #include <string>
 
-// `text` with every byte a terminal could take as a command written as
-// \xNN: the control bytes (line breaks too, unless `keepLineBreaks`), DEL,
-// the control characters 0x80-0x9F in UTF-8 and any byte that is not part
-// of UTF-8.
+// `text`, taken as UTF-8, with every byte a terminal could take as a
+// command written as \xNN (VisibleText): the control bytes (line breaks
+// too, unless `keepLineBreaks`), DEL, the control characters 0x80-0x9F in
+// UTF-8 and any byte that is not part of UTF-8.
 std::string Visible(const std::string& text, bool keepLineBreaks = false);
 
 // The width of the terminal on `fd`; `fallback` when it is none.

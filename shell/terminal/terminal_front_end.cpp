@@ -540,12 +540,15 @@ void TerminalFrontEnd::Transcript(const DialogTemplate& t, const DialogState& st
     InsertedDiskNote(state, disk, sizeof disk);
     line += disk;
     if (state.templateId == IDD_OPTIONS) {
-        line += " (";
-        for (const OptionBox& box : kOptionBoxes)
-            line += state.Check(box.control) == 1 ? "1" : "0";
-        line += ")";
+        char options[OptionsTextSize];
+        DescribeOptions(state, options, sizeof options);
+        line += std::string(" (") + options + ")";
     }
-    out_ << Visible(line) << "\n";
+    // At a terminal wrapped as the dialogs are; elsewhere one line each.
+    if (redraw_)
+        ::PrintWrapped(out_, Visible(line), Columns(), "", "    ");
+    else
+        out_ << Visible(line) << "\n";
 }
 
 int TerminalFrontEnd::RunDialog(HWND, DialogState& state, DialogCommands* commands) {

@@ -2,7 +2,8 @@
 // its template (caption, texts wrapped to the terminal, check boxes, edit
 // field, buttons with shortcuts unique within the dialog), answered by keys;
 // or unattended, answered by DialogAnswers with one transcript line per
-// dialog. The progress window is a bar on one line that fits the terminal.
+// dialog (at a terminal wrapped as the dialogs are). The progress window is a bar on one line that
+// fits the terminal.
 //
 // Interactive: when the input ends, the run is stopped as by a confirmed
 // cancel; Ctrl-C cancels the dialog being answered and the progress bar,

@@ -93,7 +93,8 @@ TEST(AnswerFile, ChecksEveryLineAndTellsEachFaultWithItsLine) {
 }
 
 // setup.exe looks at its command line only when a word starts one of its
-// options; then every word must be one, once, with a file name.
+// options; then every word must be one, once, with a file name, and the
+// log is known wherever the faulty word stands.
 TEST(CommandLine, IsIgnoredWithoutAnOptionOfOursAndCheckedWholeWithOne) {
     const struct {
         const char* line;
@@ -107,6 +108,8 @@ TEST(CommandLine, IsIgnoredWithoutAnOptionOfOursAndCheckedWholeWithOne) {
         {" /Log=\"C:\\My Files\\setup.log\"\t/answers=a\"b c\".ini ", true, "ab c.ini",
          "C:\\My Files\\setup.log", ""},
         {"/log=C:\\a.log dropped.txt", true, "", "C:\\a.log",
+         "unknown option dropped.txt (/answers=FILE, /record=FILE, /log=FILE)"},
+        {"dropped.txt /log=C:\\a.log", true, "", "C:\\a.log",
          "unknown option dropped.txt (/answers=FILE, /record=FILE, /log=FILE)"},
         {"/record=", true, "", "", "/record= needs a file name"},
         {"/log=a.log /LOG=b.log", true, "", "a.log", "/LOG= is given twice"},
@@ -149,7 +152,8 @@ struct Unattended : ::testing::Test {
 };
 
 // The file's answers, else the proposed ones; the record holds every answer
-// used, so a run from it answers alike; the log has each dialog.
+// used, so a run from it answers alike; the log has each dialog, control
+// bytes shown.
 TEST_F(Unattended, AnswersComeFromTheFileOrTheProposalAndTheRecordHoldsThemAll) {
     Load("[Questions]\n57=2\n59=1\n[Source]\nDirectory=D:\\ONE\\\nDisk 2=D:\\TWO\\\n"
          "[Options]\nSystemFonts=0\nResult=2\n[Questions]\n3=1\n");
@@ -172,7 +176,8 @@ TEST_F(Unattended, AnswersComeFromTheFileOrTheProposalAndTheRecordHoldsThemAll) 
         std::strcpy(buffer, "A:\\");
         r.push_back(PromptDisk(nullptr, 10007, "~Disk 3", buffer, sizeof buffer));
         EXPECT_STREQ(buffer, "A:\\") << "unanswered: the proposal stays";
-        ShowMessageText(nullptr, 10, "a.txt");
+        // A name from the disks: its Cyrillic letter (code page 1251) kept, ESC shown.
+        ShowMessageText(nullptr, 10, "\xc0\x1b[2J.txt");
         r.push_back(int(ShowOptions(nullptr)));
         EXPECT_EQ(SetupOptions.SystemFonts, 0u);
         EXPECT_EQ(SetupOptions.DunorU, 1u);
@@ -196,7 +201,8 @@ TEST_F(Unattended, AnswersComeFromTheFileOrTheProposalAndTheRecordHoldsThemAll) 
                             "now?\" => Cancel");
     EXPECT_EQ(log.lines[4], "dialog prompt 30 \"Put the Disk 2 in the drive (or type new "
                             "directory).\" \"D:\\TWO\\\" => OK");
-    EXPECT_EQ(log.lines[6], "dialog message 10 \"The file a.txt could not be found!\" => OK");
+    EXPECT_EQ(log.lines[6],
+              "dialog message 10 \"The file \xc0\\x1b[2J.txt could not be found!\" => OK");
     EXPECT_EQ(log.lines[7], "dialog options KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1 "
                             "DosFilter=1 SystemFonts=0 DunorU=1 ArvelU=1 \"\" => Cancel");
     EXPECT_EQ(log.lines[8], "dialog question 3 \"Are you sure you want to abort the "

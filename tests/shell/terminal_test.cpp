@@ -225,6 +225,7 @@ TEST_F(Terminal, EscCtrlCAndTheEndOfTheInputCancelForGood) {
     }
 }
 
+// Unattended, one line for each dialog; the options by their names.
 TEST_F(Terminal, UnattendedAnswersArePrintedOneLineEach) {
     std::string text = "[Source]\nDirectory=D:\\ONE\\\n[Options]\nSystemFonts=0\n"
                        "Result=2\n[Questions]\n3=1\n";
@@ -239,9 +240,17 @@ TEST_F(Terminal, UnattendedAnswersArePrintedOneLineEach) {
               (std::vector<std::string>{
                   "[Brivanta Installation] Enter source directory. => OK \"D:\\ONE\\\"",
                   "[Brivanta Installation] The file a.txt could not be found! => OK",
-                  "[Setup Options]  => Cancel (1111011)",
+                  "[Setup Options]  => Cancel (KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1 "
+                  "DosFilter=1 SystemFonts=0 DunorU=1 ArvelU=1)",
                   "[Brivanta Installation] Are you sure you want to abort the installation? "
                   "=> OK"}));
+    // At a terminal each is wrapped as the dialogs are.
+    std::ostringstream narrow;
+    TerminalFrontEnd atTerminal(in, narrow, &answers, true, 40);
+    SetFrontEnd(&atTerminal);
+    ShowMessageText(nullptr, IDS_FILE_NOT_FOUND, "a.txt");
+    EXPECT_EQ(narrow.str(),
+              "[Brivanta Installation] The file a.txt\n    could not be found! => OK\n");
 }
 
 TEST_F(Terminal, AnswersThatRepeatADialogForeverEndTheRun) {
@@ -307,6 +316,10 @@ TEST(ShownText, ControlBytesAreShownAndLongLinesWrapped) {
          "  + C:\\WINDOWS\\FONTS\\8514fix.001\n      (14671 bytes)\n"},
         {"+ HLM\\System\\CurrentControlSet\\Control\\Nls = 1", 30,
          "  + HLM\\System\\\n      CurrentControlSet\\\n      Control\\Nls = 1\n"},
+        {"size is 14671 bytes", 18, "  size is\n      14671 bytes\n"},
+        // A name that ends in a digit is no number: the line breaks after it.
+        {"(KeyboardBds=1 KeyboardPhonetic=1 LanguageDriver=1)", 40,
+         "  (KeyboardBds=1 KeyboardPhonetic=1\n      LanguageDriver=1)\n"},
     };
     for (const auto& c : wraps) {
         std::ostringstream out;
@@ -466,6 +479,8 @@ TEST(SetupProgram, TheReportTellsWhatChangedInTotalsThatAddUp) {
          {": 1 directory made.\n", "\nDirectories (1):\n  + C:\\NEWDIR\\\n"},
          {"nothing"}},
         {"m", "[Welcome]\nResult=2\n[Questions]\n3=1\n", {": nothing.\n"}, {"StartUp"}},
+        // The last sentence is wrapped too.
+        {"m", "[Welcome]\nResult=2\n[Questions]\n3=2\n", {"\nStopped: the answers repeat"}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answers);
@@ -498,7 +513,9 @@ TEST(SetupProgram, TheReportTellsWhatChangedInTotalsThatAddUp) {
 // key (Esc and more) is not taken for Esc nor typed: Esc at the welcome,
 // Esc at the abort question (its Cancel), Down and "c" (Continue) at the
 // welcome; a directory typed with Left and a Backspace in it, then Enter.
-TEST(SetupProgram, AtATerminalKeysActAtOnceAndArrowKeysAreNotEsc) {
+// From a pipe or a file a line answers; with no input at all the proposed
+// answers are taken.
+TEST(SetupProgram, KeysActAtOnceAtATerminalAndLinesAnswerFromAPipe) {
     Program p;
     int status;
     std::string out = p.RunAtTerminal("--machine m",
@@ -510,6 +527,21 @@ TEST(SetupProgram, AtATerminalKeysActAtOnceAndArrowKeysAreNotEsc) {
     EXPECT_LT(first, abort) << out;
     EXPECT_NE(out.find("== Brivanta 98 Setup ==", abort), std::string::npos) << out;
     EXPECT_NE(out.find("Do you want to create the directory:C:\\NEW?"), std::string::npos) << out;
+
+    const struct {
+        std::string lines;
+        int code;
+        std::string last;
+    } piped[] = {
+        {"x\no\n", 2, "Cancelled in the welcome dialog."},
+        {"", 0, "Installed."},
+    };
+    for (const auto& c : piped) {
+        p.Write("lines", c.lines);
+        out = p.Run("--machine piped < lines", &status);
+        EXPECT_EQ(status, c.code) << out;
+        EXPECT_EQ(Lines(out).back(), c.last);
+    }
 }
 
 // Nothing is made, reset or changed before the arguments and the files

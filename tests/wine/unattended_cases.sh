@@ -93,13 +93,16 @@ expect_eq "last line of the log" "$(last_line "$drive_c/bad.log")" \
     'result 5: Bad input: the answer file does not pass its checks'
 check_nothing_installed
 # Refused before anything runs, with 5: the log naming the answer file
-# (however spelled), a word that is not an option, a log that cannot be
+# (however spelled, and with another fault besides), a word that is not an
+# option (before the log, which still tells it), a log that cannot be
 # written. The answer file is left whole.
 case_name=refused-invocations
 md5=$(md5sum <"$drive_c/cancel-options.ini")
 run_setup same-file '/answers=C:\cancel-options.ini' '/log=c:\windows\..\CANCEL-OPTIONS.INI'
 setup_done 5
-run_setup bad-word '/answers=C:\cancel-options.ini' '/log=C:\word.log' 'C:\dropped.txt'
+run_setup same-file-bad-word '/answers=C:\cancel-options.ini' '/log=C:\CANCEL-OPTIONS.INI' '/S'
+setup_done 5
+run_setup bad-word 'C:\dropped.txt' '/answers=C:\cancel-options.ini' '/log=C:\word.log'
 setup_done 5
 expect_eq "last line of the log" "$(last_line "$drive_c/word.log")" \
     'result 5: Bad input: unknown option C:\dropped.txt (/answers=FILE, /record=FILE, /log=FILE)'
