@@ -100,47 +100,6 @@ void WalkFiles(const std::string& host, const std::string& dos, MachineSnapshot*
     closedir(dir);
 }
 
-void ReadRegistry(const std::string& text, MachineSnapshot* snap) {
-    std::string key, pending;
-    for (const std::string& line : Lines(text)) {
-        if (!pending.empty() || (!line.empty() && line.back() == '\\' && line[0] != '[')) {
-            pending += Trim(line);
-            if (!pending.empty() && pending.back() == '\\') {
-                pending.pop_back();
-                continue;
-            }
-        } else {
-            pending = line;
-        }
-        std::string entry;
-        entry.swap(pending);
-        if (entry.empty() || entry == "REGEDIT4")
-            continue;
-        if (entry[0] == '[') {
-            key = entry.substr(1, entry.size() - 2);
-            snap->registry[key] = "";
-            continue;
-        }
-        // "name"=data or @=data; a name may hold escaped quotes.
-        size_t eq = std::string::npos;
-        if (entry[0] == '@') {
-            eq = 1;
-        } else {
-            for (size_t i = 1; i < entry.size(); ++i) {
-                if (entry[i] == '\\')
-                    ++i;
-                else if (entry[i] == '"') {
-                    eq = i + 1;
-                    break;
-                }
-            }
-        }
-        if (eq == std::string::npos || eq >= entry.size())
-            continue;
-        snap->registry[key + "\\" + entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-}
-
 template <typename Map, typename Show>
 int PrintDiff(const char* heading, const Map& before, const Map& after, Show show,
               std::ostream& out) {
@@ -198,9 +157,7 @@ std::map<std::string, std::string> Condensed(const std::map<std::string, std::st
 MachineSnapshot TakeSnapshot(const std::string& folder) {
     MachineSnapshot snap;
     WalkFiles(folder + "/drive_c", "C:", &snap);
-    std::string text;
-    if (ReadAll(folder + "/registry.reg", &text))
-        ReadRegistry(text, &snap);
+    snap.registry = hostwin::CopyRegistry();
     return snap;
 }
 
@@ -214,9 +171,15 @@ int PrintChanges(const MachineSnapshot& before, const MachineSnapshot& after, st
     };
     auto iniLine = [](const std::string&, const std::string& text) { return text; };
     int lines = PrintDiff("Files", before.files, after.files, fileLine, out);
+    // Only the keys that differ, with all their values: the rest would
+    // print nothing.
+    std::map<std::string, std::string> registryBefore, registryAfter;
+    if (before.registry && after.registry)
+        hostwin::RegistryDifferences(*before.registry, *after.registry, &registryBefore,
+                                     &registryAfter);
     std::map<std::string, int> more;
-    lines += PrintDiff("Registry", Condensed(before.registry, after.registry, &more),
-                       Condensed(after.registry, before.registry, &more), regLine, out);
+    lines += PrintDiff("Registry", Condensed(registryBefore, registryAfter, &more),
+                       Condensed(registryAfter, registryBefore, &more), regLine, out);
     for (const auto& [parent, count] : more) {
         out << "  ... and " << count << " more values and keys below [" << parent << "]\n";
         ++lines;

@@ -3,16 +3,19 @@
 // in words a person can check.
 #pragma once
 
+#include "platform/host.h"
+
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 
 struct MachineSnapshot {
     // DOS path ("C:\WINDOWS\FONTS\VGAOEM.FON", as stored) → size and checksum.
     std::map<std::string, std::pair<uint64_t, uint32_t>> files;
-    // "KEY" → empty (the key exists); "KEY\\"name"" → the value's text.
-    std::map<std::string, std::string> registry;
+    // The mounted machine's registry, compared key by key.
+    std::shared_ptr<const hostwin::RegistryCopy> registry;
     // "C:\WINDOWS\WIN.INI [section] key" → value. Keys keep their order of
     // first appearance within a section only through the map's sort.
     std::map<std::string, std::string> iniEntries;
@@ -20,8 +23,9 @@ struct MachineSnapshot {
     std::string renames;
 };
 
-// Reads drive C: of the machine in `folder` and its registry.reg. Names are
-// compared without regard to case, as Windows does.
+// Reads drive C: of the machine in `folder` and copies the registry of the
+// mounted machine. Names are compared without regard to case, as Windows
+// does.
 MachineSnapshot TakeSnapshot(const std::string& folder);
 
 // Prints the differences under headings; answers the number of lines printed.

@@ -345,7 +345,7 @@ bool MountMachine(const std::string& folder, std::string* error) {
     DropProfileCache();
     ResetWindows();
     ResetSession();
-    if (!LoadRegistry(mounted, error)) {
+    if (!LoadRegistry(mounted, false, error)) {
         UnmountMachine();
         return false;
     }
@@ -360,9 +360,8 @@ bool MountMachineReadOnly(const std::string& name, std::string* error) {
     UnmountMachine();
     char resolved[4096];
     std::string mounted = exists && realpath(folder.c_str(), resolved) ? resolved : folder;
-    if (!(exists ? LoadRegistry(mounted, error) : LoadRegistryText(kRegistry, error)))
+    if (!(exists ? LoadRegistry(mounted, true, error) : LoadRegistryText(kRegistry, error)))
         return false;
-    KeepRegistryInMemory();
     SetReadOnly(true);
     g_folder = exists ? mounted : "";
     return true;

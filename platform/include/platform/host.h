@@ -10,6 +10,8 @@
 #include "platform/win32.h"
 
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,20 @@ bool IsMounted();
 bool MountMachineReadOnly(const std::string& folder, std::string* error = nullptr);
 bool MachineIsReadOnly();
 const std::string& MachineFolder();
+
+// A copy of the mounted machine's registry as it is now, to be compared with
+// a later one (null when no machine is mounted).
+struct RegistryCopy;
+std::shared_ptr<const RegistryCopy> CopyRegistry();
+// The keys that differ between two copies: those in one only, and those
+// whose values differ, each with all its values, from each copy. A key is
+// "PATH" -> "" ("HKEY_CURRENT_USER\Software"), a value "PATH\"name"" or
+// "PATH\@" -> its data as the store writes it, on one line ("text" with
+// its quotes, dword:..., hex:...). Time grows with the registry, memory
+// only with what differs.
+void RegistryDifferences(const RegistryCopy& a, const RegistryCopy& b,
+                         std::map<std::string, std::string>* inA,
+                         std::map<std::string, std::string>* inB);
 
 // The host path a DOS path stands for ("" when the path is not valid or its
 // drive does not exist). Existing entries are matched case-insensitively.
