@@ -368,6 +368,8 @@ void ResetRegistry() {
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
+    if (!key) // no key at all: the result stays as it was
+        return ERROR_INVALID_HANDLE;
     *result = nullptr;
     LONG status;
     std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
@@ -383,7 +385,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
                      PHKEY result, LPDWORD disposition) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
+    // A failure leaves the result as it was.
     LONG status;
     std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
     if (!node)
@@ -456,14 +458,15 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
     std::shared_ptr<RegNode> node = Begin(key, name, &status);
     if (!node)
         return status;
-    if (!data && size)
+    // A text without data is refused whatever its size, as Windows 95/98 do.
+    if (!data && (size || type == REG_SZ))
         return ERROR_INVALID_PARAMETER;
     RegValue v;
     v.name = name ? name : "";
     v.type = type;
     if (type == REG_SZ) // Windows 95/98 store the text's length plus its zero
-        v.data.assign(data ? reinterpret_cast<const char*>(data) : "",
-                      std::strlen(data ? reinterpret_cast<const char*>(data) : "") + 1);
+        v.data.assign(reinterpret_cast<const char*>(data),
+                      std::strlen(reinterpret_cast<const char*>(data)) + 1);
     else
         v.data.assign(reinterpret_cast<const char*>(data), size);
     const RegValue* old = node->FindValue(v.name);
