@@ -147,9 +147,7 @@ TEST_F(CrashSweep, AKilledInstallationLosesNothingAndTheNextRunCompletesIt) {
         ++killed;
         Files now = Snapshot(machine_);
         ExpectOldOrNew(before_, uninterrupted_, now, LeftByAKill, label);
-        std::string error;
-        EXPECT_TRUE(hostwin::MountMachine(machine_.string(), &error))
-            << label << ": the registry store no longer parses: " << error;
+        ExpectStoreLoads(machine_, label);
         Files second = ExpectSecondRunCompletes(machine_, report_, label);
         if (!second.empty())
             ExpectAsUninterrupted(AsAfterOneRun(second, fontExt_, FreeFontExtension(now)), label);
