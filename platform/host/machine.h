@@ -46,6 +46,15 @@ void ResetRegistry();
 // A registry from REGEDIT4 text, held in memory only.
 bool LoadRegistryText(const std::string& text, std::string* error);
 
+// The registry's keys, as the calls see them, and the copies taken of it
+// (registry_copy.cpp): a call notes each key whose values or subkeys it is
+// about to change, and a new registry replaces what the copies share.
+struct RegNode;
+struct RegRoots;
+const RegRoots& MountedRegistry();
+void NoteChange(RegNode* key);
+void ForgetCopies();
+
 // While set, every call that would write to the machine fails.
 void SetReadOnly(bool readOnly);
 

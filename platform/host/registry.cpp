@@ -5,6 +5,7 @@
 // appended to the journal beside the store; a change that cannot be saved is
 // undone and reported as failed. The journal is folded into the store when
 // it has grown larger than the store, and when the machine is unmounted.
+#include "host_fs.h"
 #include "machine.h"
 #include "registry_store.h"
 
@@ -134,7 +135,7 @@ bool Writable() {
 
 bool WriteAll(int fd, const char* p, size_t n) {
     while (n > 0) {
-        ssize_t w = write(fd, p, n);
+        ssize_t w = hostfs::Write(fd, p, n);
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0)
@@ -145,36 +146,9 @@ bool WriteAll(int fd, const char* p, size_t n) {
     return true;
 }
 
-bool ReadAll(const std::string& path, std::string* text) {
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (fstat(fd, &st) == 0)
-        text->reserve(size_t(st.st_size));
-    char buffer[65536];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            text->append(buffer, size_t(n));
-    int saved = errno;
-    close(fd);
-    errno = saved;
-    return n == 0;
-}
-
-bool WriteWhole(const std::string& path, const std::string& text) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    // Not synced: the emulation models failed calls, not power cuts.
-    bool ok = WriteAll(fd, text.data(), text.size());
-    return close(fd) == 0 && ok;
-}
-
 // Takes a cut entry off the journal's end again.
 void CutJournal() {
-    g_store.journalCut = ftruncate(g_store.journalFile, off_t(g_store.journalSize)) != 0;
+    g_store.journalCut = hostfs::Truncate(g_store.journalFile, off_t(g_store.journalSize)) != 0;
 }
 
 // Writes the whole registry as the store, in place of the store and its
@@ -189,29 +163,29 @@ void CutJournal() {
 bool Fold() {
     if (!Writable())
         return true;
-    const std::string text = FormatRegistry(g_roots);
+    const std::string text = FormatRegistry(g_roots, g_store.storeSize + g_store.journalSize);
     const std::string next = g_store.store + kStoreNext, old = g_store.store + kStoreAside;
-    if (ShouldFail(FaultOp::Registry, next.c_str()) || !WriteWhole(next, text) ||
+    if (ShouldFail(FaultOp::Registry, next.c_str()) || !hostfs::WriteWhole(next, text) ||
         ShouldFail(FaultOp::Registry, old.c_str())) {
-        std::remove(next.c_str());
+        hostfs::Unlink(next);
         return false;
     }
-    bool aside = std::rename(g_store.store.c_str(), old.c_str()) == 0;
+    bool aside = hostfs::Rename(g_store.store, old) == 0;
     if ((!aside && errno != ENOENT) || ShouldFail(FaultOp::Registry, g_store.store.c_str()) ||
-        std::rename(next.c_str(), g_store.store.c_str()) != 0) {
+        hostfs::Rename(next, g_store.store) != 0) {
         if (aside)
-            std::rename(old.c_str(), g_store.store.c_str());
-        std::remove(next.c_str());
+            hostfs::Rename(old, g_store.store);
+        hostfs::Unlink(next);
         return false;
     }
     if (aside)
-        std::remove(old.c_str());
+        hostfs::Unlink(old);
     g_store.storeSize = text.size();
     if (g_store.journalFile >= 0)
-        close(g_store.journalFile);
+        hostfs::Close(g_store.journalFile);
     g_store.journalFile = -1;
     if (!ShouldFail(FaultOp::Registry, g_store.journal.c_str()) &&
-        (unlink(g_store.journal.c_str()) == 0 || errno == ENOENT)) {
+        (hostfs::Unlink(g_store.journal) == 0 || errno == ENOENT)) {
         g_store.journalSize = 0;
         g_store.journalCut = false;
     }
@@ -233,7 +207,7 @@ bool Save(const std::string& entry) {
     if (g_store.journalCut) // it cannot be mended: the store takes every change
         return Fold();
     if (g_store.journalFile < 0)
-        g_store.journalFile = open(journal, O_WRONLY | O_CREAT | O_APPEND, 0644);
+        g_store.journalFile = hostfs::Open(journal, O_WRONLY | O_CREAT | O_APPEND);
     if (g_store.journalFile < 0)
         return false;
     const std::string text = (g_store.journalSize == 0 ? kJournalHead : "") + entry;
@@ -260,14 +234,14 @@ void MarkDeleted(RegNode* node, bool deleted) {
 // Reads the store, or when a fold stopped between its two renames, the old
 // store that stepped aside, which a writable load puts back.
 bool ReadStore(const std::string& path, bool readOnly, std::string* text, std::string* error) {
-    if (ReadAll(path, text))
+    if (hostfs::ReadWhole(path, text))
         return true;
     if (errno == ENOENT) {
         const std::string old = path + kStoreAside;
-        if (!readOnly && std::rename(old.c_str(), path.c_str()) == 0)
+        if (!readOnly && hostfs::Rename(old, path) == 0)
             return ReadStore(path, readOnly, text, error);
         text->clear();
-        if (ReadAll(old, text) || errno == ENOENT)
+        if (hostfs::ReadWhole(old, text) || errno == ENOENT)
             return true;
     }
     if (error)
@@ -278,10 +252,6 @@ bool ReadStore(const std::string& path, bool readOnly, std::string* text, std::s
 } // namespace
 
 namespace hostwin {
-
-struct RegistryCopy {
-    RegRoots roots;
-};
 
 bool LoadRegistry(const std::string& folder, bool readOnly, std::string* error) {
     FoldRegistry(); // of the machine mounted until now
@@ -299,7 +269,7 @@ bool LoadRegistry(const std::string& folder, bool readOnly, std::string* error) 
     // The changes since the store was written; a cut entry at its end is
     // passed over, and taken off unless the machine is only read.
     text.clear();
-    if (!ReadAll(journalPath, &text) && errno != ENOENT) {
+    if (!hostfs::ReadWhole(journalPath, &text) && errno != ENOENT) {
         if (error)
             *error = "cannot read " + journalPath + ": " + std::strerror(errno);
         return false;
@@ -319,7 +289,12 @@ bool LoadRegistry(const std::string& folder, bool readOnly, std::string* error) 
     g_store.owner = getpid();
     g_store.storeSize = storeSize;
     g_store.journalSize = whole;
-    g_store.journalCut = whole < text.size() && truncate(journalPath.c_str(), off_t(whole)) != 0;
+    if (whole < text.size()) {
+        int fd = hostfs::Open(journalPath, O_WRONLY);
+        g_store.journalCut = fd < 0 || hostfs::Truncate(fd, off_t(whole)) != 0;
+        if (fd >= 0)
+            hostfs::Close(fd);
+    }
     g_store.toFold = whole > 0;
     return true;
 }
@@ -337,15 +312,8 @@ bool LoadRegistryText(const std::string& text, std::string* error) {
     return true;
 }
 
-std::shared_ptr<const RegistryCopy> CopyRegistry() {
-    if (!IsMounted())
-        return nullptr;
-    return std::make_shared<RegistryCopy>(RegistryCopy{g_roots.Copy()});
-}
-
-void RegistryDifferences(const RegistryCopy& a, const RegistryCopy& b, RegEntries* inA,
-                         RegEntries* inB) {
-    DifferentKeys(a.roots, b.roots, inA, inB);
+const RegRoots& MountedRegistry() {
+    return g_roots;
 }
 
 bool FoldRegistry() {
@@ -355,8 +323,9 @@ bool FoldRegistry() {
 void ResetRegistry() {
     FoldRegistry();
     if (g_store.journalFile >= 0)
-        close(g_store.journalFile);
+        hostfs::Close(g_store.journalFile);
     g_store = Store();
+    ForgetCopies();
     for (OpenKey* open : g_handles)
         delete open;
     g_handles.clear();
@@ -404,6 +373,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     for (const std::string& part : parts) {
         std::shared_ptr<RegNode> sub = node->FindSubkey(part);
         if (!sub) {
+            if (!firstNew)
+                NoteChange(node.get());
             sub = std::make_shared<RegNode>();
             sub->name = part;
             node->AddSubkey(sub);
@@ -472,6 +443,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
     const RegValue* old = node->FindValue(v.name);
     const bool existed = old != nullptr;
     const RegValue before = existed ? *old : RegValue();
+    NoteChange(node.get());
     if (!Save(ValueSetEntry(*node, *node->SetValue(v)))) {
         if (existed)
             node->SetValue(before);
@@ -493,6 +465,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!parent) // a root cannot be deleted
         return ERROR_ACCESS_DENIED;
     const std::string path = node->FullPath();
+    NoteChange(parent);
     parent->RemoveSubkey(node.get());
     MarkDeleted(node.get(), true);
     if (!Save(KeyDeletedEntry(path))) {
@@ -512,6 +485,7 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name) {
     if (!found)
         return ERROR_FILE_NOT_FOUND;
     const RegValue before = *found;
+    NoteChange(node.get());
     node->RemoveValue(before.name);
     if (!Save(ValueDeletedEntry(*node, before.name))) {
         node->SetValue(before);

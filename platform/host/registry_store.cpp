@@ -43,11 +43,17 @@ bool PlainText(const RegValue& v) {
 
 void AppendQuoted(std::string_view text, std::string* out) {
     *out += '"';
-    for (char c : text) {
-        if (c == '\\' || c == '"' || c == '\n' || c == '\r')
-            *out += '\\';
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '\\' && c != '"' && c != '\n' && c != '\r')
+            continue;
+        out->append(text.data() + from, i - from);
+        *out += '\\';
         *out += c == '\n' ? 'n' : c == '\r' ? 'r' : c;
+        from = i + 1;
     }
+    out->append(text.data() + from, text.size() - from);
     *out += '"';
 }
 
@@ -128,21 +134,21 @@ int HexDigit(char c) {
 bool ReadQuoted(std::string_view line, size_t* p, std::string* out) {
     if (*p >= line.size() || line[*p] != '"')
         return false;
-    for (size_t i = *p + 1; i < line.size(); ++i) {
+    size_t from = *p + 1;
+    for (size_t i = from; i < line.size(); ++i) {
         char c = line[i];
+        if (c != '"' && c != '\\')
+            continue;
+        out->append(line.data() + from, i - from);
         if (c == '"') {
             *p = i + 1;
             return true;
         }
-        if (c == '\\') {
-            const char* escaped =
-                i + 1 < line.size() ? std::strchr("\\\"nr0", line[i + 1]) : nullptr;
-            if (!escaped || !*escaped)
-                return false;
-            c = "\\\"\n\r"[escaped - "\\\"nr0"];
-            ++i;
-        }
-        *out += c;
+        const char* escaped = i + 1 < line.size() ? std::strchr("\\\"nr0", line[i + 1]) : nullptr;
+        if (!escaped || !*escaped)
+            return false;
+        *out += "\\\"\n\r"[escaped - "\\\"nr0"];
+        from = ++i + 1;
     }
     return false;
 }
@@ -196,18 +202,10 @@ size_t DataStart(std::string_view line, std::string* name) {
     return SkipBlanks(line, p + 1);
 }
 
-// Whether the line holds a "text" value: only other data is wrapped onto
-// continuation lines. Judged after the name, which may itself hold =".
-bool IsTextValue(std::string_view line) {
-    std::string name;
-    size_t p = DataStart(line, &name);
-    return p < line.size() && line[p] == '"';
-}
-
 // Parses "name"=data or @=data, without the blanks before it; `line` holds
 // any continuation lines joined. "name"=- deletes the value (*remove).
-bool ParseValue(std::string_view line, RegValue* v, bool* remove, std::string* what) {
-    size_t p = DataStart(line, &v->name);
+// `p` is where DataStart found the data, and v->name the name it read.
+bool ParseValue(std::string_view line, size_t p, RegValue* v, bool* remove, std::string* what) {
     if (line[0] == '"' && (p == std::string::npos || v->name.find('\0') != std::string::npos)) {
         // No registry call can make or reach a name with a zero byte, and
         // names compared as C strings would sort such names at random.
@@ -227,8 +225,9 @@ bool ParseValue(std::string_view line, RegValue* v, bool* remove, std::string* w
             *what = "bad text value";
             return false;
         }
+        text += '\0';
         v->type = REG_SZ;
-        v->data = text + '\0';
+        v->data = std::move(text);
         return true;
     }
     data = TrimRight(data.substr(0, data.find(';')));
@@ -362,81 +361,7 @@ std::string_view KeyName(const std::shared_ptr<RegNode>& k) {
     return k->name;
 }
 
-std::shared_ptr<RegNode> CopyNode(const RegNode& from, RegNode* parent) {
-    auto node = std::make_shared<RegNode>();
-    node->name = from.name;
-    node->parent = parent;
-    node->values = from.values;
-    node->subkeys.reserve(from.subkeys.size());
-    for (const auto& sub : from.subkeys)
-        node->subkeys.push_back(CopyNode(*sub, node.get()));
-    return node;
-}
-
-// Every entry of `key` and, with `subkeys`, of the keys below it.
-void AddEntries(const RegNode& key, const std::string& path, bool isRoot, bool subkeys,
-                RegEntries* out) {
-    if (!isRoot || !key.values.empty())
-        (*out)[path] = "";
-    for (const RegValue& v : key.values) {
-        std::string id = path + "\\";
-        if (v.name.empty())
-            id += '@';
-        else
-            AppendQuoted(v.name, &id);
-        std::string data;
-        AppendData(v, false, &data);
-        (*out)[id] = data;
-    }
-    if (subkeys)
-        for (const auto& sub : key.subkeys)
-            AddEntries(*sub, path + "\\" + sub->name, false, true, out);
-}
-
-bool SameValues(const RegNode& a, const RegNode& b) {
-    if (a.values.size() != b.values.size())
-        return false;
-    for (size_t i = 0; i < a.values.size(); ++i) {
-        const RegValue &x = a.values[i], &y = b.values[i];
-        if (x.name != y.name || x.type != y.type || x.data != y.data)
-            return false;
-    }
-    return true;
-}
-
-// Walks both trees side by side: their subkeys are sorted alike.
-void Differences(const RegNode& a, const RegNode& b, const std::string& pathA,
-                 const std::string& pathB, bool isRoot, RegEntries* inA, RegEntries* inB) {
-    if (!SameValues(a, b)) {
-        AddEntries(a, pathA, isRoot, false, inA);
-        AddEntries(b, pathB, isRoot, false, inB);
-    }
-    size_t i = 0, j = 0;
-    while (i < a.subkeys.size() || j < b.subkeys.size()) {
-        int order = i == a.subkeys.size()   ? 1
-                    : j == b.subkeys.size() ? -1
-                                            : CompareNames(a.subkeys[i]->name, b.subkeys[j]->name);
-        if (order < 0) {
-            AddEntries(*a.subkeys[i], pathA + "\\" + a.subkeys[i]->name, false, true, inA);
-            ++i;
-        } else if (order > 0) {
-            AddEntries(*b.subkeys[j], pathB + "\\" + b.subkeys[j]->name, false, true, inB);
-            ++j;
-        } else {
-            Differences(*a.subkeys[i], *b.subkeys[j], pathA + "\\" + a.subkeys[i]->name,
-                        pathB + "\\" + b.subkeys[j]->name, false, inA, inB);
-            ++i;
-            ++j;
-        }
-    }
-}
-
 } // namespace
-
-void DifferentKeys(const RegRoots& a, const RegRoots& b, RegEntries* inA, RegEntries* inB) {
-    for (int i = 0; i < RootCount; ++i)
-        Differences(*a.keys[i], *b.keys[i], a.keys[i]->name, b.keys[i]->name, true, inA, inB);
-}
 
 int CompareNames(std::string_view a, std::string_view b) {
     size_t n = std::min(a.size(), b.size());
@@ -454,13 +379,13 @@ RegValue* RegNode::FindValue(std::string_view n) {
     return at < values.size() && CompareNames(values[at].name, n) == 0 ? &values[at] : nullptr;
 }
 
-RegValue* RegNode::SetValue(const RegValue& v) {
+RegValue* RegNode::SetValue(RegValue v) {
     size_t at = LowerBound(values, v.name, ValueName);
     if (at < values.size() && CompareNames(values[at].name, v.name) == 0) {
         values[at].type = v.type;
-        values[at].data = v.data;
+        values[at].data = std::move(v.data);
     } else {
-        values.insert(values.begin() + long(at), v);
+        values.insert(values.begin() + long(at), std::move(v));
     }
     return &values[at];
 }
@@ -513,20 +438,23 @@ RegNode* RegRoots::ByName(std::string_view name) const {
     return nullptr;
 }
 
-RegRoots RegRoots::Copy() const {
-    RegRoots copy;
-    for (int i = 0; i < RootCount; ++i)
-        copy.keys[i] = CopyNode(*keys[i], nullptr);
-    return copy;
-}
-
-std::string FormatRegistry(const RegRoots& roots) {
-    std::string out = "REGEDIT4\r\n\r\n";
+std::string FormatRegistry(const RegRoots& roots, size_t expected) {
+    std::string out;
+    out.reserve(expected + expected / 8);
+    out = "REGEDIT4\r\n\r\n";
     std::string path;
     for (const auto& root : roots.keys) {
         path = root->name;
         AppendKey(*root, &path, true, &out);
     }
+    return out;
+}
+
+std::string FormatValueName(const std::string& name) {
+    if (name.empty())
+        return "@";
+    std::string out;
+    AppendQuoted(name, &out);
     return out;
 }
 
@@ -566,7 +494,10 @@ bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error) {
             return fail(number, "value outside a key");
         const size_t first = number;
         std::string_view whole = line;
-        if (!IsTextValue(line)) {
+        RegValue v;
+        const size_t data = DataStart(line, &v.name);
+        if (data >= line.size() || line[data] != '"') {
+            // Only other data than text is wrapped onto continuation lines.
             whole = TrimRight(line);
             if (!whole.empty() && whole.back() == '\\') {
                 joined.assign(whole.data(), whole.size());
@@ -580,14 +511,14 @@ bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error) {
                 whole = joined;
             }
         }
-        RegValue v;
         bool remove = false;
-        if (!ParseValue(whole, &v, &remove, &what))
+        if (!ParseValue(whole, data == std::string::npos ? data : std::min(data, whole.size()), &v,
+                        &remove, &what))
             return fail(first, what);
         if (remove)
             current->RemoveValue(v.name);
         else
-            current->SetValue(v);
+            current->SetValue(std::move(v));
     }
     return true;
 }

@@ -5,7 +5,6 @@
 
 #include "platform/win32.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,16 +21,17 @@ struct RegValue {
 // Names keep the case they were created with and are compared without it.
 // Subkeys and values are kept sorted that way, so that a name is found by
 // halving instead of by walking every sibling.
-struct RegNode {
+struct RegNode : std::enable_shared_from_this<RegNode> {
     std::string name;
     RegNode* parent = nullptr; // null for a root; meaningless once deleted
     bool deleted = false;
-    std::vector<RegValue> values;                  // sorted without regard to case
+    unsigned long changed = 0;    // when a change last touched this key or one below it
+    std::vector<RegValue> values; // sorted without regard to case
     std::vector<std::shared_ptr<RegNode>> subkeys; // sorted without regard to case
 
     RegValue* FindValue(std::string_view name);
     // Sets a value; one that exists keeps the case of its name.
-    RegValue* SetValue(const RegValue& value);
+    RegValue* SetValue(RegValue value);
     bool RemoveValue(std::string_view name);
     std::shared_ptr<RegNode> FindSubkey(std::string_view name) const;
     // Inserts in sorted place; the caller makes sure the name is new.
@@ -49,20 +49,20 @@ struct RegRoots {
     // The root a predefined handle stands for, or null.
     RegNode* ByHandle(HKEY handle) const;
     RegNode* ByName(std::string_view name) const;
-    // A copy that shares nothing with this one.
-    RegRoots Copy() const;
 };
 
 int CompareNames(std::string_view a, std::string_view b);
 
-// The store as text, keys and values sorted without regard to case.
-std::string FormatRegistry(const RegRoots& roots);
+// The store as text, keys and values sorted without regard to case; room
+// for `expected` bytes is taken at once.
+std::string FormatRegistry(const RegRoots& roots, size_t expected = 0);
 // Reads a store, or a journal on top of what is read already; on failure
 // answers false with "line N: what" in *error.
 bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error);
 
-// A value's data as the store writes it after "name=": "text", dword:...,
-// hex:... (on one line when `wrap` is false).
+// A value's name as the store writes it ("name" or @), and its data after
+// the "=": "text", dword:..., hex:... (on one line when `wrap` is false).
+std::string FormatValueName(const std::string& name);
 std::string FormatValueData(const RegValue& value, bool wrap);
 
 // The journal's entries, each a small REGEDIT4 block that the reader above
@@ -75,13 +75,6 @@ std::string KeyMadeEntry(const RegNode& key);
 std::string ValueSetEntry(const RegNode& key, const RegValue& value);
 std::string KeyDeletedEntry(const std::string& path);
 std::string ValueDeletedEntry(const RegNode& key, const std::string& name);
-// The keys that differ between two registries: those in one only, and
-// those whose values differ, each with all its values, from each side. A
-// key is "PATH" -> "", a value "PATH\"name"" or "PATH\@" -> its data as
-// the store writes it, on one line.
-using RegEntries = std::map<std::string, std::string>;
-void DifferentKeys(const RegRoots& a, const RegRoots& b, RegEntries* inA, RegEntries* inB);
-
 // How much of a journal's text is whole entries (its head included): the
 // part to replay.
 size_t WholeJournalEntries(std::string_view journal);

@@ -445,6 +445,58 @@ TEST(HostRegistry, AFoldStoppedAtAnyStepLosesNothingAndAReadOnlyLoadChangesNothi
     ASSERT_TRUE(hostwin::MountMachine(folder));
 }
 
+// Copies share the registry and keep a key only once a change touches it:
+// each copy must still answer as the registry was when it was taken.
+TEST(HostRegistry, CopiesCompareAsTheRegistryWasWhenEachWasTaken) {
+    Scratch s;
+    RegKey key(kBoth);
+    ASSERT_TRUE(key.SetString("HCU\\A\\kept", "1"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\changed", "old"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Gone\\Deep\\v", "old"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Again\\v", "old"));
+    ASSERT_TRUE(key.SetString("HLM\\Only\\Deep\\v", "old"));
+    const auto first = hostwin::CopyRegistry();
+    ASSERT_TRUE(key.SetString("HLM\\Only\\Deep\\v", "new")); // nothing above it changes
+    ASSERT_TRUE(key.SetString("HCU\\A\\changed", "new"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Gone\\Deep\\v", "changed before it went"));
+    ASSERT_TRUE(key.Delete("HCU\\A\\Gone"));
+    ASSERT_TRUE(key.Delete("HCU\\A\\Again"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Again\\w", "new"));
+    ASSERT_TRUE(key.SetString("HCU\\B\\", ""));
+    const auto second = hostwin::CopyRegistry();
+    ASSERT_TRUE(key.SetString("HCU\\A\\changed", "later"));
+    std::map<std::string, std::string> before, after;
+    hostwin::RegistryDifferences(*first, *second, &before, &after);
+    const std::string a = "HKEY_CURRENT_USER\\A";
+    const std::map<std::string, std::string> wasThere = {
+        {a, ""},
+        {a + "\\\"changed\"", "\"old\""},
+        {a + "\\\"kept\"", "\"1\""},
+        {a + "\\Again", ""},
+        {a + "\\Again\\\"v\"", "\"old\""},
+        {a + "\\Gone", ""},
+        {a + "\\Gone\\Deep", ""},
+        {a + "\\Gone\\Deep\\\"v\"", "\"old\""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep", ""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep\\\"v\"", "\"old\""}};
+    const std::map<std::string, std::string> isThere = {
+        {a, ""},
+        {a + "\\\"changed\"", "\"new\""},
+        {a + "\\\"kept\"", "\"1\""},
+        {a + "\\Again", ""},
+        {a + "\\Again\\\"w\"", "\"new\""},
+        {"HKEY_CURRENT_USER\\B", ""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep", ""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep\\\"v\"", "\"new\""}};
+    EXPECT_EQ(before, wasThere);
+    EXPECT_EQ(after, isThere);
+    before.clear();
+    after.clear();
+    const auto third = hostwin::CopyRegistry();
+    hostwin::RegistryDifferences(*third, *hostwin::CopyRegistry(), &before, &after);
+    EXPECT_TRUE(before.empty() && after.empty());
+}
+
 TEST(HostRegistry, TreeDeletionEndsCleanlyWhenASubkeyCannotBeDeletedOrOpened) {
     Scratch s;
     RegKey key(kBoth);
