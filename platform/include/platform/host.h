@@ -24,6 +24,21 @@ namespace hostwin {
 bool MountMachine(const std::string& folder, std::string* error = nullptr);
 void UnmountMachine();
 
+// Makes a machine in `folder` (which must not exist) from a real Windows
+// 95/98 machine. `registry` is what "REGEDIT /E" exported (REGEDIT4, or the
+// UTF-16 form of later registry editors, read in code page 1252), made the
+// machine's registry. Where it lacks HKEY_CURRENT_USER or HKEY_CLASSES_ROOT
+// (an export of the whole registry does), they are copied from the user's
+// key under HKEY_USERS and from Software\Classes of HKEY_LOCAL_MACHINE.
+// WIN.INI and SYSTEM.INI are copied into C:\WINDOWS. `listing` (optional)
+// names the files of the Windows, SYSTEM and FONTS folders by their DOS
+// paths, one a line ("DIR /B /S"); those folders then hold exactly the
+// files listed, empty, besides the two INI files.
+struct MachineImport {
+    std::string registry, winIni, systemIni, listing; // host paths
+};
+bool ImportMachine(const std::string& folder, const MachineImport& from, std::string* error);
+
 // Takes the machine in `folder` (which need not exist yet) for this process
 // until it ends: a second process asking for the same machine gets InUse.
 // On InUse and Failed, *error says why.
