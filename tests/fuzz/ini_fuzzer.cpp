@@ -46,7 +46,7 @@ std::string WithoutStars(const std::string& text) {
 size_t LineCount(const std::string& text) {
     size_t lines = 1;
     for (char c : text)
-        lines += c == '\n';
+        lines += c == '\n' || c == '\r'; // the reader also ends a line at a lone CR
     return lines;
 }
 
