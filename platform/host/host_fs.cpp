@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 namespace hostwin {
@@ -24,7 +25,7 @@ struct Node {
     bool folder = false;
     mode_t mode = 0644;
     std::string data;
-    std::map<std::string, std::shared_ptr<Node>> entries;
+    std::map<std::string, std::shared_ptr<Node>, std::less<>> entries; // found by views
 };
 
 struct MemoryFile {
@@ -63,7 +64,7 @@ Node* Holder(const std::string& path, std::string* name) {
         return nullptr;
     }
     for (size_t slash; (slash = path.find('/', at)) != std::string::npos; at = slash + 1) {
-        auto it = node->entries.find(path.substr(at, slash - at));
+        auto it = node->entries.find(std::string_view(path).substr(at, slash - at));
         if (it == node->entries.end() || !it->second->folder) {
             errno = it == node->entries.end() ? ENOENT : ENOTDIR;
             return nullptr;
@@ -75,36 +76,44 @@ Node* Holder(const std::string& path, std::string* name) {
 }
 
 // The node a path names; "." and ".." are the folder and the one above,
-// as a folder listing names them.
+// as a folder listing names them. Walks without copying names or nodes:
+// every file call of the machine in memory comes through here.
 std::shared_ptr<Node> Find(const std::string& path) {
     if (!g_root)
         g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
-    std::vector<std::shared_ptr<Node>> walked{g_root};
+    const std::shared_ptr<Node>* walked[160]; // MAX_PATH allows no deeper path
+    size_t depth = 0;
+    walked[0] = &g_root;
+    const std::string_view whole(path);
     size_t at = sizeof kMemoryFolder - 1;
-    while (at < path.size()) {
-        size_t end = path.find('/', at + 1);
-        end = end == std::string::npos ? path.size() : end;
-        const std::string name = path.substr(at + 1, end - at - 1);
+    while (at < whole.size()) {
+        size_t end = whole.find('/', at + 1);
+        end = end == std::string_view::npos ? whole.size() : end;
+        const std::string_view name = whole.substr(at + 1, end - at - 1);
         at = end;
         if (name.empty() || name == ".")
             continue;
         if (name == "..") {
-            if (walked.size() > 1)
-                walked.pop_back();
+            depth -= depth > 0;
             continue;
         }
-        if (!walked.back()->folder) {
+        const Node& folder = **walked[depth];
+        if (!folder.folder) {
             errno = ENOTDIR;
             return nullptr;
         }
-        auto it = walked.back()->entries.find(name);
-        if (it == walked.back()->entries.end()) {
+        auto it = folder.entries.find(name);
+        if (it == folder.entries.end()) {
             errno = ENOENT;
             return nullptr;
         }
-        walked.push_back(it->second);
+        if (depth + 1 == sizeof walked / sizeof walked[0]) {
+            errno = ENAMETOOLONG;
+            return nullptr;
+        }
+        walked[++depth] = &it->second;
     }
-    return walked.back();
+    return *walked[depth];
 }
 
 MemoryFile* Lookup(int fd) {

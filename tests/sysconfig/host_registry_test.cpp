@@ -383,8 +383,9 @@ TEST(HostRegistry, AJournalCutAnywhereGivesEveryWholeChangeAndNothingOfTheCutOne
     EXPECT_FALSE(RegKey("HCU\\Software\\Cut\\Deep\\", kBoth, false).IsOpen());
 }
 
-// A fold stopped after any of its steps: the next load finds every change.
-// A mount to be read only finds them too, and changes nothing on disk.
+// A fold stopped after any of its steps, with a journal write cut short
+// after it: the next load finds every whole change. A mount to be read only
+// (--plan) finds them too, and changes nothing on disk.
 TEST(HostRegistry, AFoldStoppedAtAnyStepLosesNothingAndAReadOnlyLoadChangesNothing) {
     Scratch s;
     const std::string folder = hostwin::MachineFolder(), store = StorePath();
@@ -421,7 +422,8 @@ TEST(HostRegistry, AFoldStoppedAtAnyStepLosesNothingAndAReadOnlyLoadChangesNothi
         place(store, step.store);
         place(store + ".old", step.aside);
         place(store + ".tmp", step.next);
-        HostWrite(folder + "/registry-journal.reg", journal);
+        HostWrite(folder + "/registry-journal.reg",
+                  journal + "[HKEY_CURRENT_USER\\Software\\Cut]\r\n\"x\"=\"1\"\r\n");
         std::map<std::string, std::string> files;
         for (const auto& e : std::filesystem::directory_iterator(folder))
             if (e.is_regular_file())
@@ -432,6 +434,7 @@ TEST(HostRegistry, AFoldStoppedAtAnyStepLosesNothingAndAReadOnlyLoadChangesNothi
         EXPECT_TRUE(key.QueryValue("HCU\\Software\\Keep\\v", value, sizeof value)) << step.step;
         EXPECT_STREQ(value, "new") << step.step;
         EXPECT_TRUE(key.QueryValue("HCU\\Software\\Made\\w", value, sizeof value)) << step.step;
+        EXPECT_FALSE(key.QueryValue("HCU\\Software\\Cut\\x", value, sizeof value)) << step.step;
         hostwin::UnmountMachine();
         for (const auto& f : files)
             EXPECT_EQ(HostRead(f.first), f.second) << step.step << ": " << f.first << " changed";
