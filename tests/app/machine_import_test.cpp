@@ -3,7 +3,8 @@
 // folder, when Wine is installed), make-machine makes a machine of it with
 // the prefix's WIN.INI, SYSTEM.INI and a listing of its Windows folders,
 // and brivanta-setup plans and installs on that machine. The installation
-// must keep every value it does not touch, byte for byte.
+// must keep every value it does not touch, byte for byte. And the store a
+// run leaves is what Wine's regedit imports.
 #include "registry_store.h"
 
 #include <cstdio>
@@ -232,6 +233,87 @@ TEST(MachineImport, AnInstallationOnAMachineMadeFromARealExportKeepsEveryValueIt
     for (const std::string& key : before.keys)
         EXPECT_TRUE(after.keys.count(key) || Below(key, deleted)) << key << " is gone";
     EXPECT_GT(kept, 10000u);
+    if (!HasFailure())
+        fs::remove_all(work);
+}
+
+// What a run leaves, one REGEDIT4 store, is what Wine's regedit imports:
+// imported into a fresh prefix and exported again, every value of
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER reads back the same.
+TEST(MachineImport, WinesRegeditImportsTheStoreARunLeaves) {
+    std::string out;
+    if (Shell("/usr/lib/wine/wine64 --version || /usr/lib/wine/wine --version") != 0)
+        GTEST_SKIP() << "Wine is not installed";
+    const fs::path work = fs::path(testing::TempDir()) / "regedit-import";
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const fs::path machine = work / "machine", prefix = work / "prefix", home = prefix / "home";
+    const std::string setup = BRIVANTA_SETUP, disks = BRIVANTA_SAMPLE_DISKS;
+    // A fresh machine (the run left at the welcome) given values of every
+    // kind the store writes, long data wrapped, which the run keeps.
+    std::ofstream(work / "leave.ini") << "[Welcome]\nResult=2\n[Questions]\n3=1\n";
+    ASSERT_EQ(Shell(setup + " --machine " + Quoted(machine) + " --source " + disks + " --answers " +
+                        Quoted(work / "leave.ini"),
+                    &out),
+              2)
+        << out;
+    std::ofstream(machine / "registry.reg", std::ios::app | std::ios::binary)
+        << "[HKEY_LOCAL_MACHINE\\Software\\Kinds]\r\n"
+           "@=\"default\"\r\n"
+           "\"binary\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
+           "  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,2f,\\\r\n"
+           "  ff,fe\r\n"
+           "\"expand\"=hex(2):25,57,49,4e,44,49,52,25,5c,78,00\r\n"
+           "\"multi\"=hex(7):61,00,62,63,00,00\r\n"
+           "\"dword\"=dword:89abcdef\r\n"
+           "\"a \\\"name\\\"\"=\"C:\\\\WINDOWS \\\"quoted\\\"\"\r\n\r\n";
+    std::ofstream(work / "answers.ini") << "[Questions]\n57=2\n";
+    ASSERT_EQ(Shell(setup + " --machine " + Quoted(machine) + " --source " + disks + " --answers " +
+                        Quoted(work / "answers.ini"),
+                    &out),
+              1)
+        << out;
+    ASSERT_FALSE(fs::exists(machine / "registry-journal.reg"));
+
+    const std::string tools = std::string(BRIVANTA_SOURCE_DIR) + "/tools/";
+    ASSERT_EQ(Shell(tools + "wine-prefix.sh create " + Quoted(prefix), &out), 0) << out;
+    fs::copy_file(machine / "registry.reg", home / "folded.reg");
+    fs::permissions(home / "folded.reg", fs::perms::others_read, fs::perm_options::add);
+    const std::string regedit = "BRIVANTA_WINEPREFIX=" + Quoted(prefix) + " " + tools +
+                                "wine-run.sh 'C:\\windows\\regedit.exe' ";
+    const int imported = Shell(regedit + "/S 'Z:" + (home / "folded.reg").string() + "'", &out);
+    const int exported = Shell(regedit + "/E 'Z:" + (home / "back.reg").string() + "'", &out);
+    if (fs::exists(home / "back.reg"))
+        fs::copy_file(home / "back.reg", work / "back.reg");
+    Shell(tools + "wine-prefix.sh remove " + Quoted(prefix));
+    ASSERT_EQ(imported, 0);
+    ASSERT_EQ(exported, 0) << out;
+    // make-machine reads the export, HKEY_CURRENT_USER from the user's key.
+    const fs::path windows = machine / "drive_c" / "WINDOWS";
+    ASSERT_EQ(Shell(std::string(BRIVANTA_MAKE_MACHINE) + " " + Quoted(work / "back") +
+                        " --registry " + Quoted(work / "back.reg") + " --win-ini " +
+                        Quoted(windows / "WIN.INI") + " --system-ini " +
+                        Quoted(windows / "SYSTEM.INI"),
+                    &out),
+              0)
+        << out;
+    const Flat ours = FlatStore(machine / "registry.reg");
+    const Flat back = FlatStore(work / "back" / "registry.reg");
+    unsigned same = 0;
+    for (const auto& v : ours.values) {
+        if (v.first.rfind("hkey_local_machine\\", 0) != 0 &&
+            v.first.rfind("hkey_current_user\\", 0) != 0)
+            continue;
+        auto there = back.values.find(v.first);
+        if (there == back.values.end())
+            ADD_FAILURE() << v.first << " was not imported";
+        else if (there->second != v.second)
+            ADD_FAILURE() << v.first << " was imported otherwise";
+        else
+            ++same;
+    }
+    EXPECT_GT(same, 100u);
+    EXPECT_EQ(ours.values.count("hkey_local_machine\\software\\kinds\\binary"), 1u);
     if (!HasFailure())
         fs::remove_all(work);
 }
