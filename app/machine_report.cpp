@@ -138,50 +138,32 @@ std::string ShownData(const std::string& data) {
     return data;
 }
 
-void ReadRegistry(const std::string& text, MachineSnapshot* snap) {
-    std::string key, pending;
-    for (const std::string& line : Lines(text)) {
-        if (!pending.empty() || (!line.empty() && line.back() == '\\' && line[0] != '[')) {
-            pending += Trim(line);
-            if (!pending.empty() && pending.back() == '\\') {
-                pending.pop_back();
-                continue;
-            }
-        } else {
-            pending = line;
-        }
-        std::string entry;
-        entry.swap(pending);
-        if (entry.empty() || entry == "REGEDIT4")
-            continue;
-        if (entry[0] == '[') {
-            // The store names a key only when it holds values or nothing
-            // below it does; the keys above it exist all the same.
-            key = ShownKey(entry.substr(1, entry.size() - 2));
-            for (size_t end = key.find('\\'); end != std::string::npos;
-                 end = key.find('\\', end + 1))
-                snap->registry[key.substr(0, end + 1)] = "";
+// The keys and values of the store's form ("HKEY_CURRENT_USER\Software" ->
+// "", "...\Software\"name"" -> "text" with its quotes) as a user reads them
+// ("HCU\Software\", "HCU\Software\name" -> text), sorted so that a key's
+// values follow it. A value's key is the listed key before its quoted name
+// (or @).
+std::map<std::string, std::string> ShownRegistry(const std::map<std::string, std::string>& store) {
+    std::map<std::string, std::string> shown;
+    for (const auto& [id, data] : store) {
+        if (data.empty()) {
+            shown[ShownKey(id)] = "";
             continue;
         }
-        // "name"=data or @=data; a name may hold escaped quotes.
-        size_t eq = std::string::npos;
-        if (entry[0] == '@') {
-            eq = 1;
-        } else {
-            for (size_t i = 1; i < entry.size(); ++i) {
-                if (entry[i] == '\\')
-                    ++i;
-                else if (entry[i] == '"') {
-                    eq = i + 1;
-                    break;
-                }
-            }
+        size_t at = id.find('\\');
+        for (; at != std::string::npos; at = id.find('\\', at + 1)) {
+            auto key = store.find(id.substr(0, at));
+            bool named = id[at + 1] == '"' || id[at + 1] == '@';
+            if (named && key != store.end() && key->second.empty())
+                break;
         }
-        if (eq == std::string::npos || eq >= entry.size())
+        if (at == std::string::npos)
             continue;
-        std::string name = entry[0] == '@' ? "Default Value" : Unquoted(entry.substr(0, eq));
-        snap->registry[key + name] = ShownData(entry.substr(eq + 1));
+        std::string name = id.substr(at + 1);
+        name = name == "@" ? "Default Value" : Unquoted(name);
+        shown[ShownKey(id.substr(0, at)) + name] = ShownData(data);
     }
+    return shown;
 }
 
 // The lines of a report, each wrapped to the terminal and shown as text.
@@ -288,9 +270,7 @@ void PrintSection(Report& report, const std::string& heading, const std::vector<
 MachineSnapshot TakeSnapshot(const std::string& folder) {
     MachineSnapshot snap;
     WalkFiles(folder + "/drive_c", "C:", &snap);
-    std::string text;
-    if (ReadAll(folder + "/registry.reg", &text))
-        ReadRegistry(text, &snap);
+    snap.registry = hostwin::CopyRegistry();
     for (const hostwin::ProgmanGroup& group : hostwin::ProgmanGroups()) {
         snap.programItems["[" + group.name + "]"] = "";
         for (const hostwin::ProgmanItem& item : group.items)
@@ -320,7 +300,13 @@ Changes Compare(const MachineSnapshot& before, const MachineSnapshot& after) {
     Changes c;
     c.files = Diff(before.files, after.files, fileLine);
     c.dirs = Diff(dirsBefore, dirsAfter, name);
-    c.registry = ValueDiff(before.registry, after.registry);
+    // Only the keys that differ, each with all its values: the rest would
+    // show nothing.
+    std::map<std::string, std::string> registryBefore, registryAfter;
+    if (before.registry && after.registry)
+        hostwin::RegistryDifferences(*before.registry, *after.registry, &registryBefore,
+                                     &registryAfter);
+    c.registry = ValueDiff(ShownRegistry(registryBefore), ShownRegistry(registryAfter));
     c.ini = ValueDiff(before.iniEntries, after.iniEntries);
     c.items = ValueDiff(before.programItems, after.programItems);
     for (Change& change : c.registry)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -16,9 +17,8 @@ struct MachineSnapshot {
     // DOS path ("C:\WINDOWS\FONTS\VGAOEM.FON", as stored) → size and checksum.
     std::map<std::string, std::pair<uint64_t, uint32_t>> files;
     std::set<std::string> directories; // "C:\WINDOWS\VELMOR"
-    // Keys and values as a user reads them ("HCU\Software\X\", "HCU\Software
-    // \X\Program dir" → "C:\X\"), sorted so that a key's values follow it.
-    std::map<std::string, std::string> registry;
+    // The mounted machine's registry, compared key by key.
+    std::shared_ptr<const hostwin::RegistryCopy> registry;
     // "C:\WINDOWS\WIN.INI [section] key" → value.
     std::map<std::string, std::string> iniEntries;
     // [rename] lines of WININIT.INI in file order ("key=value").
@@ -27,8 +27,8 @@ struct MachineSnapshot {
     std::map<std::string, std::string> programItems;
 };
 
-// Reads drive C: of the machine mounted from `folder`, its registry store
-// and its Program Manager groups. Names are compared as stored.
+// Reads drive C: of the machine mounted from `folder`, copies its registry
+// and reads its Program Manager groups. Names are compared as stored.
 MachineSnapshot TakeSnapshot(const std::string& folder);
 
 // Prints what changed under `title`: first one line that sums it all up,

@@ -1,6 +1,7 @@
 // File and directory calls of the emulated machine. Results and error codes
 // follow what the program sees on Windows 95/98: a read-only file cannot be
 // opened for writing or deleted, even though the host process runs as root.
+#include "host_fs.h"
 #include "machine.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -21,32 +23,32 @@ using namespace hostwin;
 namespace hostwin {
 
 bool CopyContents(const std::string& from, const std::string& to, DWORD* error) {
-    int in = open(from.c_str(), O_RDONLY);
+    int in = hostfs::Open(from, O_RDONLY);
     if (in < 0) {
         *error = ErrnoToWin32(errno);
         return false;
     }
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = hostfs::Open(to, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0) {
         *error = ErrnoToWin32(errno);
-        close(in);
+        hostfs::Close(in);
         return false;
     }
     char buf[65536];
     bool ok = true;
     for (;;) {
-        ssize_t n = read(in, buf, sizeof buf);
+        ssize_t n = hostfs::Read(in, buf, sizeof buf);
         if (n <= 0) {
             ok = n == 0;
             break;
         }
-        if (write(out, buf, size_t(n)) != n) {
+        if (hostfs::Write(out, buf, size_t(n)) != n) {
             ok = false;
             break;
         }
     }
-    close(in);
-    if (close(out) != 0)
+    hostfs::Close(in);
+    if (hostfs::Close(out) != 0)
         ok = false;
     if (!ok)
         *error = ERROR_WRITE_FAULT;
@@ -163,7 +165,7 @@ struct FindState {
 
 bool FillFindData(const std::string& host, const std::string& name, WIN32_FIND_DATAA* d) {
     struct stat st;
-    if (stat(host.c_str(), &st) != 0 || name.size() >= MAX_PATH)
+    if (hostfs::Stat(host, &st) != 0 || name.size() >= MAX_PATH)
         return false;
     std::memset(d, 0, sizeof *d);
     DWORD attr = 0;
@@ -186,7 +188,7 @@ namespace {
 // cache would: a copy in 2048-byte calls then costs few host calls.
 struct OpenFile {
     enum { Size = 64 * 1024 };
-    std::vector<char> data;
+    std::unique_ptr<char[]> data; // Size bytes, not cleared: only what was read or written is used
     size_t readPos = 0, readLen = 0; // unread bytes are data[readPos, readLen)
     size_t pending = 0;              // bytes written but not yet on disk
     std::string path;                // as opened, so that a fault names the file
@@ -205,7 +207,7 @@ const char* PathOf(HFILE file) {
 
 bool WriteAll(int fd, const char* p, size_t n) {
     while (n > 0) {
-        ssize_t w = write(fd, p, n);
+        ssize_t w = hostfs::Write(fd, p, n);
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0)
@@ -217,7 +219,7 @@ bool WriteAll(int fd, const char* p, size_t n) {
 }
 
 bool Flush(HFILE file, OpenFile* f) {
-    bool ok = WriteAll(file, f->data.data(), f->pending);
+    bool ok = WriteAll(file, f->data.get(), f->pending);
     f->pending = 0;
     return ok;
 }
@@ -225,7 +227,7 @@ bool Flush(HFILE file, OpenFile* f) {
 // Gives the file position back the read-ahead bytes nobody has read yet.
 void DropReadAhead(HFILE file, OpenFile* f) {
     if (f->readLen > f->readPos)
-        lseek(file, -off_t(f->readLen - f->readPos), SEEK_CUR);
+        hostfs::Seek(file, -off_t(f->readLen - f->readPos), SEEK_CUR);
     f->readPos = f->readLen = 0;
 }
 
@@ -233,7 +235,7 @@ HFILE Track(int fd, LPCSTR path) {
     if (fd >= 0) {
         OpenFile& f = g_open[fd];
         f = OpenFile();
-        f.data.resize(OpenFile::Size);
+        f.data.reset(new char[OpenFile::Size]);
         f.path = path;
     }
     return fd;
@@ -252,11 +254,11 @@ HFILE _lcreat(LPCSTR path, int attribute) {
         return Fail(ERROR_ACCESS_DENIED);
     if (!ParentExists(m.host))
         return Fail(ERROR_PATH_NOT_FOUND);
-    int fd = open(m.host.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    int fd = hostfs::Open(m.host, O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         return Fail(ErrnoToWin32(errno));
     if (attribute & FILE_ATTRIBUTE_READONLY)
-        fchmod(fd, 0444);
+        hostfs::Fchmod(fd, 0444);
     return Track(fd, path);
 }
 
@@ -275,7 +277,7 @@ HFILE _lopen(LPCSTR path, int mode) {
     if (access != OF_READ && (HostIsReadOnly(m.host) || MachineIsReadOnly()))
         return Fail(ERROR_ACCESS_DENIED);
     int flags = access == OF_WRITE ? O_WRONLY : access == OF_READWRITE ? O_RDWR : O_RDONLY;
-    int fd = open(m.host.c_str(), flags);
+    int fd = hostfs::Open(m.host, flags);
     if (fd < 0)
         return Fail(ErrnoToWin32(errno));
     return Track(fd, path);
@@ -293,7 +295,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
     size_t done = 0;
     while (done < count) {
         if (f->readPos == f->readLen) {
-            ssize_t n = read(file, f->data.data(), f->data.size());
+            ssize_t n = hostfs::Read(file, f->data.get(), size_t(OpenFile::Size));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -304,7 +306,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
             f->readLen = size_t(n);
         }
         size_t take = std::min(size_t(count) - done, f->readLen - f->readPos);
-        std::memcpy(out + done, f->data.data() + f->readPos, take);
+        std::memcpy(out + done, f->data.get() + f->readPos, take);
         f->readPos += take;
         done += take;
     }
@@ -322,13 +324,13 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
     if (!f)
         return UINT(Fail(ERROR_INVALID_HANDLE));
     DropReadAhead(file, f);
-    if (f->pending + count > f->data.size()) {
+    if (f->pending + count > size_t(OpenFile::Size)) {
         if (!Flush(file, f))
             return UINT(Fail(ERROR_WRITE_FAULT));
-        if (count > f->data.size()) // too big to keep: straight to the file
+        if (count > size_t(OpenFile::Size)) // too big to keep: straight to the file
             return WriteAll(file, buffer, count) ? count : UINT(Fail(ERROR_WRITE_FAULT));
     }
-    std::memcpy(f->data.data() + f->pending, buffer, count);
+    std::memcpy(f->data.get() + f->pending, buffer, count);
     f->pending += count;
     return count;
 }
@@ -340,7 +342,7 @@ HFILE _lclose(HFILE file) {
         return Fail(ERROR_INVALID_HANDLE);
     bool flushed = Flush(file, f);
     g_open.erase(file);
-    if (close(file) != 0 || fail || !flushed)
+    if (hostfs::Close(file) != 0 || fail || !flushed)
         return Fail(flushed ? ERROR_INVALID_HANDLE : ERROR_WRITE_FAULT);
     return 0;
 }
@@ -364,12 +366,12 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     if (ShouldFail(FaultOp::SetAttr, path))
         return FailBool(ERROR_ACCESS_DENIED);
     struct stat st;
-    if (stat(m.host.c_str(), &st) != 0)
+    if (hostfs::Stat(m.host, &st) != 0)
         return FailBool(MissingError(m.host));
     if (S_ISDIR(st.st_mode))
         return TRUE;
     mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
-    if (chmod(m.host.c_str(), mode) != 0)
+    if (hostfs::Chmod(m.host, mode) != 0)
         return FailBool(ErrnoToWin32(errno));
     return TRUE;
 }
@@ -397,7 +399,7 @@ BOOL DeleteFileA(LPCSTR path) {
         return FALSE;
     if (isDir || HostIsReadOnly(m.host))
         return FailBool(ERROR_ACCESS_DENIED);
-    if (unlink(m.host.c_str()) != 0)
+    if (hostfs::Unlink(m.host) != 0)
         return FailBool(ErrnoToWin32(errno));
     return TRUE;
 }
@@ -426,7 +428,7 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
     if (!CopyContents(from.host, to.host, &error))
         return FailBool(error);
     if (HostIsReadOnly(from.host))
-        chmod(to.host.c_str(), 0444);
+        hostfs::Chmod(to.host, 0444);
     return TRUE;
 }
 
@@ -444,14 +446,14 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR target) {
         return FailBool(ERROR_ALREADY_EXISTS);
     if (!ParentExists(to.host))
         return FailBool(ERROR_PATH_NOT_FOUND);
-    if (rename(from.host.c_str(), to.host.c_str()) == 0)
+    if (hostfs::Rename(from.host, to.host) == 0)
         return TRUE;
     if (errno != EXDEV || isDir)
         return FailBool(ErrnoToWin32(errno));
     DWORD error = 0;
     if (!CopyContents(from.host, to.host, &error))
         return FailBool(error);
-    unlink(from.host.c_str());
+    hostfs::Unlink(from.host);
     return TRUE;
 }
 
@@ -465,7 +467,7 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
         return FailBool(ERROR_ALREADY_EXISTS);
     if (!ParentExists(m.host))
         return FailBool(ERROR_PATH_NOT_FOUND);
-    if (mkdir(m.host.c_str(), 0755) != 0)
+    if (hostfs::Mkdir(m.host, 0755) != 0)
         return FailBool(ErrnoToWin32(errno));
     return TRUE;
 }
@@ -477,7 +479,7 @@ BOOL RemoveDirectoryA(LPCSTR path) {
         return FALSE;
     if (!isDir)
         return FailBool(ERROR_DIRECTORY);
-    if (rmdir(m.host.c_str()) != 0)
+    if (hostfs::Rmdir(m.host) != 0)
         return FailBool(ErrnoToWin32(errno));
     return TRUE;
 }
@@ -510,11 +512,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         WIN32_FIND_DATAA d;
         if (FillFindData(m.host, mask, &d))
             state->entries.push_back(d);
-    } else if (DIR* dh = opendir(dir.c_str())) {
-        std::vector<std::string> names;
-        while (dirent* e = readdir(dh))
-            names.push_back(e->d_name);
-        closedir(dh);
+    } else if (std::vector<std::string> names; hostfs::List(dir, &names)) {
         bool isRoot = dir.size() == MachineFolder().size() + 8; // ".../drive_x"
         std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
             return strcasecmp(a.c_str(), b.c_str()) < 0;

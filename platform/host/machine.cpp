@@ -1,6 +1,7 @@
 // The emulated Windows 98 machine: a folder with one sub-folder per drive
 // (drive_c is C:, drive_a is A:, ...). DOS paths are mapped onto it
 // case-insensitively, the way a FAT file system treats names.
+#include "host_fs.h"
 #include "machine.h"
 
 #include <cerrno>
@@ -45,27 +46,20 @@ bool ValidComponent(const std::string& name, bool allowWildcards) {
 // directory, which every component of every path would otherwise cost.
 std::string MatchEntry(const std::string& dir, const std::string& name) {
     struct stat st;
-    if (lstat((dir + "/" + name).c_str(), &st) == 0)
+    if (hostfs::Lstat(dir + "/" + name, &st) == 0)
         return name;
-    DIR* d = opendir(dir.c_str());
-    if (!d)
+    std::vector<std::string> names;
+    if (!hostfs::List(dir, &names))
         return name;
     std::string found = name;
-    while (dirent* e = readdir(d)) {
-        if (EqualNoCase(e->d_name, name)) {
-            found = e->d_name;
-            if (found == name)
-                break;
-        }
-    }
-    closedir(d);
+    for (const std::string& entry : names)
+        if (EqualNoCase(entry, name))
+            found = entry;
     return found;
 }
 
 bool WriteText(const std::string& path, const char* text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return bool(out);
+    return hostfs::WriteWhole(path, text);
 }
 
 const char kWinIni[] = "[windows]\r\n"
@@ -160,14 +154,14 @@ bool CreateFreshMachine(const std::string& folder, std::string* error) {
     const std::string c = folder + "/drive_c";
     const char* dirs[] = {
         "", "/WINDOWS", "/WINDOWS/SYSTEM", "/WINDOWS/FONTS", "/WINDOWS/TEMP", "/WINDOWS/COMMAND"};
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    if (hostfs::Mkdir(folder) != 0 && errno != EEXIST) {
         if (error)
             *error = "cannot create " + folder + ": " + std::strerror(errno);
         return false;
     }
-    mkdir((folder + "/drive_a").c_str(), 0755);
+    hostfs::Mkdir(folder + "/drive_a");
     for (const char* d : dirs) {
-        if (mkdir((c + d).c_str(), 0755) != 0 && errno != EEXIST) {
+        if (hostfs::Mkdir(c + d) != 0 && errno != EEXIST) {
             if (error)
                 *error = "cannot create " + c + d + ": " + std::strerror(errno);
             return false;
@@ -241,7 +235,7 @@ DWORD ErrnoToWin32(int err) {
 
 bool HostExists(const std::string& host, bool* isDirectory) {
     struct stat st;
-    if (stat(host.c_str(), &st) != 0)
+    if (hostfs::Stat(host, &st) != 0)
         return false;
     if (isDirectory)
         *isDirectory = S_ISDIR(st.st_mode);
@@ -250,7 +244,7 @@ bool HostExists(const std::string& host, bool* isDirectory) {
 
 bool HostIsReadOnly(const std::string& host) {
     struct stat st;
-    return stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+    return hostfs::Stat(host, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
 }
 
 std::string FullDosPath(const char* dosPath) {
@@ -345,7 +339,7 @@ bool MountMachine(const std::string& folder, std::string* error) {
     DropProfileCache();
     ResetWindows();
     ResetSession();
-    if (!LoadRegistry(mounted, error)) {
+    if (!LoadRegistry(mounted, false, error)) {
         UnmountMachine();
         return false;
     }
@@ -360,16 +354,29 @@ bool MountMachineReadOnly(const std::string& name, std::string* error) {
     UnmountMachine();
     char resolved[4096];
     std::string mounted = exists && realpath(folder.c_str(), resolved) ? resolved : folder;
-    if (!(exists ? LoadRegistry(mounted, error) : LoadRegistryText(kRegistry, error)))
+    if (!(exists ? LoadRegistry(mounted, true, error) : LoadRegistryText(kRegistry, error)))
         return false;
-    KeepRegistryInMemory();
     SetReadOnly(true);
     g_folder = exists ? mounted : "";
     return true;
 }
 
+bool MountMachineInMemory(std::string* error) {
+    UnmountMachine();
+    hostfs::ClearMemory();
+    if (!CreateFreshMachine(hostfs::kMemoryFolder, error) ||
+        !LoadRegistry(hostfs::kMemoryFolder, false, error)) {
+        hostfs::ClearMemory();
+        return false;
+    }
+    g_folder = hostfs::kMemoryFolder;
+    return true;
+}
+
 void UnmountMachine() {
     SetReadOnly(false);
+    if (g_folder == hostfs::kMemoryFolder)
+        hostfs::ClearMemory();
     g_folder.clear();
     ResetRegistry();
     DropProfileCache();

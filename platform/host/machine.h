@@ -35,14 +35,25 @@ bool EqualNoCase(const std::string& a, const std::string& b);
 // Without the blanks, tabs and line ends around it, as INI lines are read.
 std::string Trim(const std::string& s);
 
-// The registry of the machine in `folder` (registry.reg; none is an empty
-// registry), and forgetting it with every open key.
-bool LoadRegistry(const std::string& folder, std::string* error);
+// The registry of the machine in `folder` (registry.reg and the journal
+// beside it; none is an empty registry). Read only, nothing in the folder
+// changes and the registry is held in memory.
+bool LoadRegistry(const std::string& folder, bool readOnly, std::string* error);
+// Writes the journal's changes into the store, when there are any.
+bool FoldRegistry();
+// Forgets the registry with every open key, once it is folded.
 void ResetRegistry();
-// A registry from REGEDIT4 text, and one that is no longer saved: either
-// is held in memory only.
+// A registry from REGEDIT4 text, held in memory only.
 bool LoadRegistryText(const std::string& text, std::string* error);
-void KeepRegistryInMemory();
+
+// The registry's keys, as the calls see them, and the copies taken of it
+// (registry_copy.cpp): a call notes each key whose values or subkeys it is
+// about to change, and a new registry replaces what the copies share.
+struct RegNode;
+struct RegRoots;
+const RegRoots& MountedRegistry();
+void NoteChange(RegNode* key);
+void ForgetCopies();
 
 // While set, every call that would write to the machine fails.
 void SetReadOnly(bool readOnly);

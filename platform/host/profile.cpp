@@ -7,6 +7,7 @@
 // Like Windows 95/98 the system keeps the most recently used file cached and
 // does not look at the disk again while it is cached: a file changed by other
 // means is only seen after WritePrivateProfileStringA(NULL, NULL, NULL, file).
+#include "host_fs.h"
 #include "machine.h"
 
 #include <cstring>
@@ -71,12 +72,10 @@ bool Load(const std::string& file) {
     g_cache.file = file;
     g_cache.valid = true;
     MappedPath m = MapPath(file.c_str());
-    std::ifstream in(m.valid ? m.host : std::string(), std::ios::binary);
-    if (!in)
+    std::string text;
+    if (!m.valid || !hostfs::ReadWhole(m.host, &text))
         return false;
-    std::stringstream text;
-    text << in.rdbuf();
-    g_cache.lines = SplitLines(text.str());
+    g_cache.lines = SplitLines(text);
     return true;
 }
 
@@ -182,11 +181,10 @@ bool Store(const std::string& file) {
         SetError(ERROR_ACCESS_DENIED);
         return false;
     }
-    std::ofstream out(m.host, std::ios::binary | std::ios::trunc);
+    std::string text;
     for (const std::string& line : g_cache.lines)
-        out << line;
-    out.close();
-    if (!out) {
+        text += line;
+    if (!hostfs::WriteWhole(m.host, text)) {
         SetError(ERROR_WRITE_FAULT);
         return false;
     }

@@ -1,12 +1,14 @@
 // The Program Manager of the emulated machine: its DDE command language and
 // its groups, kept as one readable text file per group in the machine
 // folder's progman/ folder ("[group name]", then "title=command line" lines).
+#include "host_fs.h"
 #include "machine.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +38,9 @@ std::string Folder() {
 }
 
 bool ReadGroup(const std::string& file, StoredGroup* out) {
-    std::ifstream in(file, std::ios::binary);
+    std::string text;
+    hostfs::ReadWhole(file, &text);
+    std::istringstream in(text);
     std::string line;
     bool first = true;
     out->file = file;
@@ -61,17 +65,15 @@ bool ReadGroup(const std::string& file, StoredGroup* out) {
 std::vector<StoredGroup> LoadGroups() {
     std::vector<StoredGroup> groups;
     std::string folder = Folder();
-    DIR* d = folder.empty() ? nullptr : opendir(folder.c_str());
-    if (!d)
+    std::vector<std::string> names;
+    if (folder.empty() || !hostfs::List(folder, &names))
         return groups;
-    while (dirent* e = readdir(d)) {
-        std::string name = e->d_name;
+    for (const std::string& name : names) {
         StoredGroup g;
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".grp") == 0 &&
             ReadGroup(folder + "/" + name, &g))
             groups.push_back(g);
     }
-    closedir(d);
     std::sort(groups.begin(), groups.end(), [](const StoredGroup& a, const StoredGroup& b) {
         return a.group.name < b.group.name;
     });
@@ -91,11 +93,10 @@ bool FindGroup(const std::string& name, StoredGroup* out) {
 bool SaveGroup(const StoredGroup& g) {
     if (MachineIsReadOnly())
         return false; // a write-protected machine keeps its groups
-    std::ofstream out(g.file, std::ios::binary | std::ios::trunc);
-    out << '[' << g.group.name << "]\n";
+    std::string text = '[' + g.group.name + "]\n";
     for (const ProgmanItem& item : g.group.items)
-        out << item.title << '=' << item.commandLine << '\n';
-    return bool(out);
+        text += item.title + '=' + item.commandLine + '\n';
+    return hostfs::WriteWhole(g.file, text);
 }
 
 // A file name of its own for a new group: the name with what a host file
@@ -182,7 +183,7 @@ bool CreateGroup(const std::vector<std::string>& args) {
     if (!FindGroup(args[0], &g)) {
         if (MachineIsReadOnly())
             return false;
-        mkdir(Folder().c_str(), 0755);
+        hostfs::Mkdir(Folder());
         g.file = NewGroupFile(args[0]);
         g.group.name = args[0];
         if (!SaveGroup(g))
@@ -198,7 +199,7 @@ bool DeleteGroup(const std::vector<std::string>& args) {
         return false;
     if (EqualNoCase(g_current, g.group.name))
         g_current.clear();
-    return unlink(g.file.c_str()) == 0;
+    return hostfs::Unlink(g.file) == 0;
 }
 
 bool ShowGroup(const std::vector<std::string>& args) {

@@ -1,17 +1,19 @@
 // Registry calls of the emulated machine, with the results Wine gives in
 // Windows 98 mode: RegDeleteKeyA removes a key with all its subkeys, a REG_SZ
 // is stored with the length of its text plus its zero whatever size the
-// caller gave. Every change is saved before the call returns; a change that
-// cannot be saved is undone and reported as failed.
+// caller gave. Every change is saved before the call returns, as an entry
+// appended to the journal beside the store; a change that cannot be saved is
+// undone and reported as failed. The journal is folded into the store when
+// it has grown larger than the store, and when the machine is unmounted.
+#include "host_fs.h"
 #include "machine.h"
 #include "registry_store.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +25,6 @@ namespace {
 const size_t kMaxKeyName = 255;
 
 RegRoots g_roots;
-std::string g_storePath;
 
 struct OpenKey {
     std::shared_ptr<RegNode> node;
@@ -111,38 +112,117 @@ LONG Descend(std::shared_ptr<RegNode>* node, LPCSTR subKey) {
     return status;
 }
 
+const char kStoreName[] = "/registry.reg";
+const char kJournalName[] = "/registry-journal.reg";
 const char kStoreAside[] = ".old"; // the store while its successor moves in
+const char kStoreNext[] = ".tmp";  // the successor while it is written
 
-bool Save() {
-    if (g_storePath.empty())
+// Where the registry is kept. Held in memory only while `store` is empty.
+struct Store {
+    std::string store, journal; // host paths
+    pid_t owner = 0;            // a forked child never writes its parent's store
+    int journalFile = -1;       // open for appending once a change is written
+    size_t journalSize = 0;     // of its whole entries, its head included
+    size_t storeSize = 0;
+    bool journalCut = false; // a cut entry may follow the whole ones
+    bool toFold = false;     // the journal holds changes the store lacks
+};
+Store g_store;
+
+bool Writable() {
+    return !g_store.store.empty() && g_store.owner == getpid();
+}
+
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = hostfs::Write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+// Takes a cut entry off the journal's end again.
+void CutJournal() {
+    g_store.journalCut = hostfs::Truncate(g_store.journalFile, off_t(g_store.journalSize)) != 0;
+}
+
+// Writes the whole registry as the store, in place of the store and its
+// journal. Each step that writes is a fallible call, so that the sweeps
+// fail or stop each one: the new store is written beside the old one, the
+// old one steps aside (a rename over an existing file makes ext4 write the
+// new one out at once, which was most of an installation's time), the new
+// one takes its name, and the journal goes. A load takes the old store back
+// when a run stopped between the two renames; a journal left beside a new
+// store changes nothing when it is replayed, since each entry sets what it
+// names to one state.
+bool Fold() {
+    if (!Writable())
         return true;
-    if (ShouldFail(FaultOp::Registry, g_storePath.c_str()))
+    const std::string text = FormatRegistry(g_roots, g_store.storeSize + g_store.journalSize);
+    const std::string next = g_store.store + kStoreNext, old = g_store.store + kStoreAside;
+    if (ShouldFail(FaultOp::Registry, next.c_str()) || !hostfs::WriteWhole(next, text) ||
+        ShouldFail(FaultOp::Registry, old.c_str())) {
+        hostfs::Unlink(next);
         return false;
-    std::string text = FormatRegistry(g_roots);
-    std::string temp = g_storePath + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    // Not synced: the emulation models failed calls, not power cuts, and a
-    // sync on every registry write made one installation take seconds.
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    // The old store steps aside before the new one takes its name: a rename
-    // over an existing file makes ext4 write the new one out at once, which
-    // was most of an installation's time. A load takes the old store back
-    // when a run stopped between the two renames.
-    const std::string old = g_storePath + kStoreAside;
-    bool aside = ok && std::rename(g_storePath.c_str(), old.c_str()) == 0;
-    if (ok && (aside || errno == ENOENT) && std::rename(temp.c_str(), g_storePath.c_str()) == 0) {
+    }
+    bool aside = hostfs::Rename(g_store.store, old) == 0;
+    if ((!aside && errno != ENOENT) || ShouldFail(FaultOp::Registry, g_store.store.c_str()) ||
+        hostfs::Rename(next, g_store.store) != 0) {
         if (aside)
-            std::remove(old.c_str());
-        return true;
+            hostfs::Rename(old, g_store.store);
+        hostfs::Unlink(next);
+        return false;
     }
     if (aside)
-        std::rename(old.c_str(), g_storePath.c_str());
-    std::remove(temp.c_str());
-    return false;
+        hostfs::Unlink(old);
+    g_store.storeSize = text.size();
+    if (g_store.journalFile >= 0)
+        hostfs::Close(g_store.journalFile);
+    g_store.journalFile = -1;
+    if (!ShouldFail(FaultOp::Registry, g_store.journal.c_str()) &&
+        (hostfs::Unlink(g_store.journal) == 0 || errno == ENOENT)) {
+        g_store.journalSize = 0;
+        g_store.journalCut = false;
+    }
+    g_store.toFold = false;
+    return true;
+}
+
+// Saves one change, already made in memory: its entry is written, then the
+// blank line that ends it. Each of the two writes is a fallible call; when
+// either fails, what was written of the entry is taken off again.
+bool Save(const std::string& entry) {
+    if (!Writable())
+        return true;
+    const char* journal = g_store.journal.c_str();
+    if (ShouldFail(FaultOp::Registry, journal))
+        return false;
+    if (g_store.journalFile >= 0 && g_store.journalCut)
+        CutJournal();
+    if (g_store.journalCut) // it cannot be mended: the store takes every change
+        return Fold();
+    if (g_store.journalFile < 0)
+        g_store.journalFile = hostfs::Open(journal, O_WRONLY | O_CREAT | O_APPEND);
+    if (g_store.journalFile < 0)
+        return false;
+    const std::string text = (g_store.journalSize == 0 ? kJournalHead : "") + entry;
+    bool ok = WriteAll(g_store.journalFile, text.data(), text.size());
+    ok = ok && !ShouldFail(FaultOp::Registry, journal) &&
+         WriteAll(g_store.journalFile, kEntryEnd, std::strlen(kEntryEnd));
+    if (!ok) {
+        CutJournal();
+        return false;
+    }
+    g_store.journalSize += text.size() + std::strlen(kEntryEnd);
+    g_store.toFold = true;
+    if (g_store.journalSize > g_store.storeSize)
+        Fold(); // when this fails, the change is still saved in the journal
+    return true;
 }
 
 void MarkDeleted(RegNode* node, bool deleted) {
@@ -151,34 +231,71 @@ void MarkDeleted(RegNode* node, bool deleted) {
         MarkDeleted(sub.get(), deleted);
 }
 
+// Reads the store, or when a fold stopped between its two renames, the old
+// store that stepped aside, which a writable load puts back.
+bool ReadStore(const std::string& path, bool readOnly, std::string* text, std::string* error) {
+    if (hostfs::ReadWhole(path, text))
+        return true;
+    if (errno == ENOENT) {
+        const std::string old = path + kStoreAside;
+        if (!readOnly && hostfs::Rename(old, path) == 0)
+            return ReadStore(path, readOnly, text, error);
+        text->clear();
+        if (hostfs::ReadWhole(old, text) || errno == ENOENT)
+            return true;
+    }
+    if (error)
+        *error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+}
+
 } // namespace
 
 namespace hostwin {
 
-bool LoadRegistry(const std::string& folder, std::string* error) {
+bool LoadRegistry(const std::string& folder, bool readOnly, std::string* error) {
+    FoldRegistry(); // of the machine mounted until now
     RegRoots roots;
-    std::string path = folder + "/registry.reg";
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
-        std::rename((path + kStoreAside).c_str(), path.c_str()); // a save cut short
-    std::ifstream in(path, std::ios::binary);
-    if (in) {
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string what;
-        if (!ParseRegistry(text.str(), &roots, &what)) {
-            if (error)
-                *error = path + " " + what;
-            return false;
-        }
-    } else if (errno != ENOENT) {
+    const std::string path = folder + kStoreName, journalPath = folder + kJournalName;
+    std::string text, what;
+    if (!ReadStore(path, readOnly, &text, error))
+        return false;
+    if (!ParseRegistry(text, &roots, &what)) {
         if (error)
-            *error = "cannot read " + path + ": " + std::strerror(errno);
+            *error = path + " " + what;
+        return false;
+    }
+    const size_t storeSize = text.size();
+    // The changes since the store was written; a cut entry at its end is
+    // passed over, and taken off unless the machine is only read.
+    text.clear();
+    if (!hostfs::ReadWhole(journalPath, &text) && errno != ENOENT) {
+        if (error)
+            *error = "cannot read " + journalPath + ": " + std::strerror(errno);
+        return false;
+    }
+    const size_t whole = WholeJournalEntries(text);
+    if (whole > 0 && !ParseRegistry(std::string_view(text).substr(0, whole), &roots, &what)) {
+        if (error)
+            *error = journalPath + " " + what;
         return false;
     }
     ResetRegistry();
     g_roots = roots;
-    g_storePath = path;
+    if (readOnly)
+        return true;
+    g_store.store = path;
+    g_store.journal = journalPath;
+    g_store.owner = getpid();
+    g_store.storeSize = storeSize;
+    g_store.journalSize = whole;
+    if (whole < text.size()) {
+        int fd = hostfs::Open(journalPath, O_WRONLY);
+        g_store.journalCut = fd < 0 || hostfs::Truncate(fd, off_t(whole)) != 0;
+        if (fd >= 0)
+            hostfs::Close(fd);
+    }
+    g_store.toFold = whole > 0;
     return true;
 }
 
@@ -195,16 +312,24 @@ bool LoadRegistryText(const std::string& text, std::string* error) {
     return true;
 }
 
-void KeepRegistryInMemory() {
-    g_storePath.clear();
+const RegRoots& MountedRegistry() {
+    return g_roots;
+}
+
+bool FoldRegistry() {
+    return !g_store.toFold || Fold();
 }
 
 void ResetRegistry() {
+    FoldRegistry();
+    if (g_store.journalFile >= 0)
+        hostfs::Close(g_store.journalFile);
+    g_store = Store();
+    ForgetCopies();
     for (OpenKey* open : g_handles)
         delete open;
     g_handles.clear();
     g_roots = RegRoots();
-    g_storePath.clear();
 }
 
 } // namespace hostwin
@@ -212,6 +337,8 @@ void ResetRegistry() {
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
+    if (!key) // no key at all: the result stays as it was
+        return ERROR_INVALID_HANDLE;
     *result = nullptr;
     LONG status;
     std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
@@ -227,7 +354,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
                      PHKEY result, LPDWORD disposition) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
+    // A failure leaves the result as it was.
     LONG status;
     std::shared_ptr<RegNode> node = Begin(key, subKey, &status);
     if (!node)
@@ -246,6 +373,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     for (const std::string& part : parts) {
         std::shared_ptr<RegNode> sub = node->FindSubkey(part);
         if (!sub) {
+            if (!firstNew)
+                NoteChange(node.get());
             sub = std::make_shared<RegNode>();
             sub->name = part;
             node->AddSubkey(sub);
@@ -256,7 +385,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
         }
         node = sub;
     }
-    if (firstNew && !Save()) {
+    if (firstNew && !Save(KeyMadeEntry(*node))) {
         firstParent->RemoveSubkey(firstNew.get());
         return ERROR_CANTWRITE;
     }
@@ -300,30 +429,26 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
     std::shared_ptr<RegNode> node = Begin(key, name, &status);
     if (!node)
         return status;
-    if (!data && size)
+    // A text without data is refused whatever its size, as Windows 95/98 do.
+    if (!data && (size || type == REG_SZ))
         return ERROR_INVALID_PARAMETER;
     RegValue v;
     v.name = name ? name : "";
     v.type = type;
     if (type == REG_SZ) // Windows 95/98 store the text's length plus its zero
-        v.data.assign(data ? reinterpret_cast<const char*>(data) : "",
-                      std::strlen(data ? reinterpret_cast<const char*>(data) : "") + 1);
+        v.data.assign(reinterpret_cast<const char*>(data),
+                      std::strlen(reinterpret_cast<const char*>(data)) + 1);
     else
         v.data.assign(reinterpret_cast<const char*>(data), size);
-    RegValue* old = node->FindValue(v.name);
-    RegValue before;
-    if (old) {
-        before = *old;
-        old->type = v.type;
-        old->data = v.data;
-    } else {
-        node->values.push_back(v);
-    }
-    if (!Save()) {
-        if (old)
-            *node->FindValue(v.name) = before;
+    const RegValue* old = node->FindValue(v.name);
+    const bool existed = old != nullptr;
+    const RegValue before = existed ? *old : RegValue();
+    NoteChange(node.get());
+    if (!Save(ValueSetEntry(*node, *node->SetValue(v)))) {
+        if (existed)
+            node->SetValue(before);
         else
-            node->values.pop_back();
+            node->RemoveValue(v.name);
         return ERROR_CANTWRITE;
     }
     return ERROR_SUCCESS;
@@ -339,9 +464,11 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     RegNode* parent = node->parent;
     if (!parent) // a root cannot be deleted
         return ERROR_ACCESS_DENIED;
+    const std::string path = node->FullPath();
+    NoteChange(parent);
     parent->RemoveSubkey(node.get());
     MarkDeleted(node.get(), true);
-    if (!Save()) {
+    if (!Save(KeyDeletedEntry(path))) {
         MarkDeleted(node.get(), false);
         parent->AddSubkey(node);
         return ERROR_CANTWRITE;
@@ -354,20 +481,17 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name) {
     std::shared_ptr<RegNode> node = Begin(key, name, &status);
     if (!node)
         return status;
-    std::string wanted = name ? name : "";
-    for (size_t i = 0; i < node->values.size(); ++i) {
-        if (node->values[i].name.size() != wanted.size() ||
-            CompareNames(node->values[i].name, wanted) != 0)
-            continue;
-        RegValue before = node->values[i];
-        node->values.erase(node->values.begin() + long(i));
-        if (!Save()) {
-            node->values.insert(node->values.begin() + long(i), before);
-            return ERROR_CANTWRITE;
-        }
-        return ERROR_SUCCESS;
+    const RegValue* found = node->FindValue(name ? name : "");
+    if (!found)
+        return ERROR_FILE_NOT_FOUND;
+    const RegValue before = *found;
+    NoteChange(node.get());
+    node->RemoveValue(before.name);
+    if (!Save(ValueDeletedEntry(*node, before.name))) {
+        node->SetValue(before);
+        return ERROR_CANTWRITE;
     }
-    return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
 }
 
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR className,

@@ -5,15 +5,20 @@
 // break in a value name is written as \n or \r, as the registry editor does.
 // The reader takes what the registry editor takes from a hand-edited file:
 // blanks and comments around the data, indented lines, one-digit hex bytes,
-// deletion lines and a final Ctrl-Z.
+// deletion lines and a final Ctrl-Z. Reading and writing take time in
+// proportion to the text: names are found by halving sorted siblings, and
+// a store written in order is read by appending.
 #include "registry_store.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace hostwin {
+
+const char kJournalHead[] = "REGEDIT4\r\n\r\n";
+const char kEntryEnd[] = "\r\n";
 
 namespace {
 
@@ -22,6 +27,10 @@ const char* const kRootNames[RootCount] = {"HKEY_LOCAL_MACHINE",  "HKEY_CURRENT_
                                            "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
 const uintptr_t kRootHandles[RootCount] = {0x80000002, 0x80000001, 0x80000000,
                                            0x80000003, 0x80000005, 0x80000006};
+
+unsigned char Lower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
 
 bool PlainText(const RegValue& v) {
     if (v.type != REG_SZ || v.data.empty() || v.data.back() != 0)
@@ -32,64 +41,83 @@ bool PlainText(const RegValue& v) {
     return true;
 }
 
-std::string Quote(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"' || c == '\n' || c == '\r')
-            out += '\\';
-        out += c == '\n' ? 'n' : c == '\r' ? 'r' : c;
+void AppendQuoted(std::string_view text, std::string* out) {
+    *out += '"';
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '\\' && c != '"' && c != '\n' && c != '\r')
+            continue;
+        out->append(text.data() + from, i - from);
+        *out += '\\';
+        *out += c == '\n' ? 'n' : c == '\r' ? 'r' : c;
+        from = i + 1;
     }
-    return out + "\"";
+    out->append(text.data() + from, text.size() - from);
+    *out += '"';
 }
 
-void FormatValue(const RegValue& v, std::string* out) {
-    std::string line = v.name.empty() ? "@" : Quote(v.name);
-    line += '=';
+void AppendData(const RegValue& v, bool wrap, std::string* out) {
+    static const char kHex[] = "0123456789abcdef";
     if (PlainText(v)) {
-        line += Quote(v.data.substr(0, v.data.size() - 1));
-    } else if (v.type == REG_DWORD && v.data.size() == 4) {
-        unsigned char b[4];
-        std::memcpy(b, v.data.data(), 4);
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "dword:%02x%02x%02x%02x", b[3], b[2], b[1], b[0]);
-        line += hex;
+        AppendQuoted(std::string_view(v.data).substr(0, v.data.size() - 1), out);
+        return;
+    }
+    if (v.type == REG_DWORD && v.data.size() == 4) {
+        *out += "dword:";
+        for (int i = 3; i >= 0; --i) {
+            unsigned char b = static_cast<unsigned char>(v.data[size_t(i)]);
+            *out += kHex[b >> 4];
+            *out += kHex[b & 15];
+        }
+        return;
+    }
+    if (v.type == REG_BINARY) {
+        *out += "hex:";
     } else {
         char head[32];
-        if (v.type == REG_BINARY)
-            std::snprintf(head, sizeof head, "hex:");
-        else
-            std::snprintf(head, sizeof head, "hex(%x):", unsigned(v.type));
-        line += head;
-        for (size_t i = 0; i < v.data.size(); ++i) {
-            char byte[8];
-            std::snprintf(byte, sizeof byte, "%02x",
-                          unsigned(static_cast<unsigned char>(v.data[i])));
-            line += byte;
-            if (i + 1 < v.data.size()) {
-                line += ',';
-                if (i % 25 == 24) // regedit wraps long hex data in the same way
-                    line += "\\\r\n  ";
-            }
+        std::snprintf(head, sizeof head, "hex(%x):", unsigned(v.type));
+        *out += head;
+    }
+    for (size_t i = 0; i < v.data.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(v.data[i]);
+        *out += kHex[b >> 4];
+        *out += kHex[b & 15];
+        if (i + 1 < v.data.size()) {
+            *out += ',';
+            if (wrap && i % 25 == 24) // regedit wraps long hex data in the same way
+                *out += "\\\r\n  ";
         }
     }
-    *out += line + "\r\n";
 }
 
-void FormatKey(const RegNode& key, const std::string& path, bool isRoot, std::string* out) {
+void AppendValue(const RegValue& v, std::string* out) {
+    if (v.name.empty())
+        *out += '@';
+    else
+        AppendQuoted(v.name, out);
+    *out += '=';
+    AppendData(v, true, out);
+    *out += "\r\n";
+}
+
+// `path` holds the key's path on entry and again on return.
+void AppendKey(const RegNode& key, std::string* path, bool isRoot, std::string* out) {
     if (!isRoot || !key.values.empty()) {
-        *out += "[" + path + "]\r\n";
-        std::vector<const RegValue*> values;
+        *out += '[';
+        *out += *path;
+        *out += "]\r\n";
         for (const RegValue& v : key.values)
-            values.push_back(&v);
-        std::sort(values.begin(), values.end(), [](const RegValue* a, const RegValue* b) {
-            return CompareNames(a->name, b->name) < 0;
-        });
-        for (const RegValue* v : values)
-            FormatValue(*v, out);
+            AppendValue(v, out);
         *out += "\r\n";
     }
-    for (const auto& sub : key.subkeys)
-        FormatKey(*sub, path + "\\" + sub->name, false, out);
+    const size_t length = path->size();
+    for (const auto& sub : key.subkeys) {
+        *path += '\\';
+        *path += sub->name;
+        AppendKey(*sub, path, false, out);
+        path->resize(length);
+    }
 }
 
 int HexDigit(char c) {
@@ -103,48 +131,48 @@ int HexDigit(char c) {
 }
 
 // Reads a quoted text at *p; answers false when it is not closed.
-bool ReadQuoted(const std::string& line, size_t* p, std::string* out) {
+bool ReadQuoted(std::string_view line, size_t* p, std::string* out) {
     if (*p >= line.size() || line[*p] != '"')
         return false;
-    for (size_t i = *p + 1; i < line.size(); ++i) {
+    size_t from = *p + 1;
+    for (size_t i = from; i < line.size(); ++i) {
         char c = line[i];
+        if (c != '"' && c != '\\')
+            continue;
+        out->append(line.data() + from, i - from);
         if (c == '"') {
             *p = i + 1;
             return true;
         }
-        if (c == '\\') {
-            const char* escaped =
-                i + 1 < line.size() ? std::strchr("\\\"nr0", line[i + 1]) : nullptr;
-            if (!escaped || !*escaped)
-                return false;
-            c = "\\\"\n\r"[escaped - "\\\"nr0"];
-            ++i;
-        }
-        *out += c;
+        const char* escaped = i + 1 < line.size() ? std::strchr("\\\"nr0", line[i + 1]) : nullptr;
+        if (!escaped || !*escaped)
+            return false;
+        *out += "\\\"\n\r"[escaped - "\\\"nr0"];
+        from = ++i + 1;
     }
     return false;
 }
 
-size_t SkipBlanks(const std::string& text, size_t p) {
+size_t SkipBlanks(std::string_view text, size_t p) {
     while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
         ++p;
     return p;
 }
 
-std::string TrimRight(std::string text) {
+std::string_view TrimRight(std::string_view text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.pop_back();
+        text.remove_suffix(1);
     return text;
 }
 
 // Nothing but blanks, or a comment, from p on.
-bool RestIsEmpty(const std::string& text, size_t p) {
+bool RestIsEmpty(std::string_view text, size_t p) {
     p = SkipBlanks(text, p);
     return p == text.size() || text[p] == ';';
 }
 
 // Bytes of one or two hex digits, separated by commas.
-bool ReadHexBytes(const std::string& text, std::string* out) {
+bool ReadHexBytes(std::string_view text, std::string* out) {
     size_t i = 0;
     while ((i = SkipBlanks(text, i)) < text.size()) {
         int value = 0, digits = 0;
@@ -162,7 +190,7 @@ bool ReadHexBytes(const std::string& text, std::string* out) {
 
 // Where the data of a value line begins: past the name, the "=" and the
 // blanks around it; npos when the line has no such shape.
-size_t DataStart(const std::string& line, std::string* name) {
+size_t DataStart(std::string_view line, std::string* name) {
     size_t p = 0;
     if (line[0] == '@')
         p = 1;
@@ -174,18 +202,10 @@ size_t DataStart(const std::string& line, std::string* name) {
     return SkipBlanks(line, p + 1);
 }
 
-// Whether the line holds a "text" value: only other data is wrapped onto
-// continuation lines. Judged after the name, which may itself hold =".
-bool IsTextValue(const std::string& line) {
-    std::string name;
-    size_t p = DataStart(line, &name);
-    return p < line.size() && line[p] == '"';
-}
-
 // Parses "name"=data or @=data, without the blanks before it; `line` holds
 // any continuation lines joined. "name"=- deletes the value (*remove).
-bool ParseValue(const std::string& line, RegValue* v, bool* remove, std::string* what) {
-    size_t p = DataStart(line, &v->name);
+// `p` is where DataStart found the data, and v->name the name it read.
+bool ParseValue(std::string_view line, size_t p, RegValue* v, bool* remove, std::string* what) {
     if (line[0] == '"' && (p == std::string::npos || v->name.find('\0') != std::string::npos)) {
         // No registry call can make or reach a name with a zero byte, and
         // names compared as C strings would sort such names at random.
@@ -197,16 +217,18 @@ bool ParseValue(const std::string& line, RegValue* v, bool* remove, std::string*
         *what = "'=' expected after the value name";
         return false;
     }
-    std::string data = line.substr(p);
+    std::string_view data = line.substr(p);
     if (!data.empty() && data[0] == '"') {
         size_t q = 0;
         std::string text;
+        text.reserve(data.size()); // one allocation, not one for each escape
         if (!ReadQuoted(data, &q, &text) || !RestIsEmpty(data, q)) {
             *what = "bad text value";
             return false;
         }
+        text += '\0';
         v->type = REG_SZ;
-        v->data = text + '\0';
+        v->data = std::move(text);
         return true;
     }
     data = TrimRight(data.substr(0, data.find(';')));
@@ -214,7 +236,7 @@ bool ParseValue(const std::string& line, RegValue* v, bool* remove, std::string*
     if (*remove)
         return true;
     if (data.compare(0, 6, "dword:") == 0) {
-        std::string digits = data.substr(6);
+        std::string digits(data.substr(6));
         if (digits.empty() || digits.size() > 8 ||
             digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
             *what = "bad dword value";
@@ -226,7 +248,7 @@ bool ParseValue(const std::string& line, RegValue* v, bool* remove, std::string*
         return true;
     }
     size_t colon = data.find(':');
-    std::string head = data.substr(0, colon == std::string::npos ? 0 : colon);
+    std::string head(data.substr(0, colon == std::string::npos ? 0 : colon));
     if (head == "hex") {
         v->type = REG_BINARY;
     } else if (head.size() > 5 && head.compare(0, 4, "hex(") == 0 && head.back() == ')' &&
@@ -251,14 +273,14 @@ bool ParseValue(const std::string& line, RegValue* v, bool* remove, std::string*
 // A key header "[path]", which opens the key (made where missing), or a
 // deletion "[-path]", which deletes it with its subkeys and opens none.
 // False with *what for a line that is neither.
-bool ParseKeyLine(const std::string& line, RegRoots* roots, RegNode** current, std::string* what) {
+bool ParseKeyLine(std::string_view line, RegRoots* roots, RegNode** current, std::string* what) {
     size_t close = line.rfind(']');
     if (close == std::string::npos || !RestIsEmpty(line, close + 1)) {
         *what = "key header without ']'";
         return false;
     }
     const bool remove = line.size() > 1 && line[1] == '-';
-    std::string path = line.substr(remove ? 2 : 1, close - (remove ? 2 : 1));
+    std::string_view path = line.substr(remove ? 2 : 1, close - (remove ? 2 : 1));
     if (path.find('\0') != std::string::npos) {
         *what = "zero byte in a key name";
         return false;
@@ -266,17 +288,17 @@ bool ParseKeyLine(const std::string& line, RegRoots* roots, RegNode** current, s
     size_t slash = path.find('\\');
     RegNode* node = roots->ByName(path.substr(0, slash));
     if (!node) {
-        *what = "unknown root key in [" + path + "]";
+        *what = "unknown root key in [" + std::string(path) + "]";
         return false;
     }
     *current = nullptr;
     while (slash != std::string::npos) {
         size_t next = path.find('\\', slash + 1);
-        std::string name = path.substr(slash + 1, next == std::string::npos ? std::string::npos
-                                                                            : next - slash - 1);
+        std::string_view name = path.substr(
+            slash + 1, next == std::string::npos ? std::string::npos : next - slash - 1);
         if (name.empty() || name.size() > 255) {
             *what = (name.empty() ? "empty key name in [" : "key name over 255 characters in [") +
-                    path + "]";
+                    std::string(path) + "]";
             return false;
         }
         std::shared_ptr<RegNode> sub = node->FindSubkey(name);
@@ -284,7 +306,7 @@ bool ParseKeyLine(const std::string& line, RegRoots* roots, RegNode** current, s
             return true; // nothing to delete
         if (!sub) {
             sub = std::make_shared<RegNode>();
-            sub->name = name;
+            sub->name = std::string(name);
             node->AddSubkey(sub);
         }
         node = sub.get();
@@ -295,50 +317,101 @@ bool ParseKeyLine(const std::string& line, RegRoots* roots, RegNode** current, s
         return true;
     }
     if (!node->parent) {
-        *what = "a root key cannot be deleted: [" + path + "]";
+        *what = "a root key cannot be deleted: [" + std::string(path) + "]";
         return false;
     }
     node->parent->RemoveSubkey(node);
     return true;
 }
 
+// The next line from *at, without its line end; false at the end.
+bool NextLine(std::string_view text, size_t* at, std::string_view* line) {
+    if (*at >= text.size())
+        return false;
+    size_t end = text.find('\n', *at);
+    if (end == std::string::npos)
+        end = text.size();
+    *line = text.substr(*at, end - *at);
+    if (!line->empty() && line->back() == '\r')
+        line->remove_suffix(1);
+    *at = end + 1;
+    return true;
+}
+
+template <typename T, typename Name>
+size_t LowerBound(const std::vector<T>& items, std::string_view name, Name nameOf) {
+    // Items come mostly in order: try the end first.
+    if (items.empty() || CompareNames(nameOf(items.back()), name) < 0)
+        return items.size();
+    size_t low = 0, high = items.size();
+    while (low < high) {
+        size_t mid = (low + high) / 2;
+        if (CompareNames(nameOf(items[mid]), name) < 0)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+std::string_view ValueName(const RegValue& v) {
+    return v.name;
+}
+
+std::string_view KeyName(const std::shared_ptr<RegNode>& k) {
+    return k->name;
+}
+
 } // namespace
 
-int CompareNames(const std::string& a, const std::string& b) {
-    return strcasecmp(a.c_str(), b.c_str());
+int CompareNames(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = Lower(static_cast<unsigned char>(a[i]));
+        unsigned char y = Lower(static_cast<unsigned char>(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
-RegValue* RegNode::FindValue(const std::string& n) {
-    for (RegValue& v : values)
-        if (CompareNames(v.name, n) == 0 && v.name.size() == n.size())
-            return &v;
-    return nullptr;
+RegValue* RegNode::FindValue(std::string_view n) {
+    size_t at = LowerBound(values, n, ValueName);
+    return at < values.size() && CompareNames(values[at].name, n) == 0 ? &values[at] : nullptr;
 }
 
-std::shared_ptr<RegNode> RegNode::FindSubkey(const std::string& n) const {
-    for (const auto& k : subkeys)
-        if (k->name.size() == n.size() && CompareNames(k->name, n) == 0)
-            return k;
-    return nullptr;
+RegValue* RegNode::SetValue(RegValue v) {
+    size_t at = LowerBound(values, v.name, ValueName);
+    if (at < values.size() && CompareNames(values[at].name, v.name) == 0) {
+        values[at].type = v.type;
+        values[at].data = std::move(v.data);
+    } else {
+        values.insert(values.begin() + long(at), std::move(v));
+    }
+    return &values[at];
+}
+
+bool RegNode::RemoveValue(std::string_view n) {
+    RegValue* v = FindValue(n);
+    if (v)
+        values.erase(values.begin() + (v - values.data()));
+    return v != nullptr;
+}
+
+std::shared_ptr<RegNode> RegNode::FindSubkey(std::string_view n) const {
+    size_t at = LowerBound(subkeys, n, KeyName);
+    return at < subkeys.size() && CompareNames(subkeys[at]->name, n) == 0 ? subkeys[at] : nullptr;
 }
 
 void RegNode::AddSubkey(const std::shared_ptr<RegNode>& key) {
     key->parent = this;
-    auto at =
-        std::upper_bound(subkeys.begin(), subkeys.end(), key,
-                         [](const std::shared_ptr<RegNode>& a, const std::shared_ptr<RegNode>& b) {
-                             return CompareNames(a->name, b->name) < 0;
-                         });
-    subkeys.insert(at, key);
+    subkeys.insert(subkeys.begin() + long(LowerBound(subkeys, key->name, KeyName)), key);
 }
 
 void RegNode::RemoveSubkey(const RegNode* key) {
-    for (size_t i = 0; i < subkeys.size(); ++i) {
-        if (subkeys[i].get() == key) {
-            subkeys.erase(subkeys.begin() + long(i));
-            return;
-        }
-    }
+    size_t at = LowerBound(subkeys, key->name, KeyName);
+    if (at < subkeys.size() && subkeys[at].get() == key)
+        subkeys.erase(subkeys.begin() + long(at));
 }
 
 std::string RegNode::FullPath() const {
@@ -359,75 +432,147 @@ RegNode* RegRoots::ByHandle(HKEY handle) const {
     return nullptr;
 }
 
-RegNode* RegRoots::ByName(const std::string& name) const {
+RegNode* RegRoots::ByName(std::string_view name) const {
     for (int i = 0; i < RootCount; ++i)
         if (CompareNames(name, kRootNames[i]) == 0)
             return keys[i].get();
     return nullptr;
 }
 
-std::string FormatRegistry(const RegRoots& roots) {
-    std::string out = "REGEDIT4\r\n\r\n";
-    for (const auto& root : roots.keys)
-        FormatKey(*root, root->name, true, &out);
+std::string FormatRegistry(const RegRoots& roots, size_t expected) {
+    std::string out;
+    out.reserve(expected + expected / 8);
+    out = "REGEDIT4\r\n\r\n";
+    std::string path;
+    for (const auto& root : roots.keys) {
+        path = root->name;
+        AppendKey(*root, &path, true, &out);
+    }
     return out;
 }
 
-bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error) {
-    // A final Ctrl-Z, as DOS editors end a file, is not part of the text.
-    size_t size = text.size() - (!text.empty() && text.back() == '\x1a' ? 1 : 0);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < size) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos || end > size)
-            end = size;
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
+std::string FormatValueName(const std::string& name) {
+    if (name.empty())
+        return "@";
+    std::string out;
+    AppendQuoted(name, &out);
+    return out;
+}
+
+std::string FormatValueData(const RegValue& value, bool wrap) {
+    std::string out;
+    AppendData(value, wrap, &out);
+    return out;
+}
+
+namespace {
+
+// The value lines of the key block that begins at `at`: a key's values are
+// then allocated once, not regrown line by line, which for a large store
+// costs more than the reading.
+size_t ValueLinesAhead(std::string_view text, size_t at) {
+    size_t count = 0;
+    std::string_view line;
+    while (NextLine(text, &at, &line)) {
+        line.remove_prefix(SkipBlanks(line, 0));
+        if (!line.empty() && line[0] == '[')
+            break;
+        count += !line.empty() && (line[0] == '"' || line[0] == '@');
     }
-    auto fail = [&](size_t index, const std::string& what) {
+    return count;
+}
+
+} // namespace
+
+bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error) {
+    // A final Ctrl-Z, as DOS editors end a file, is not part of the text.
+    if (!text.empty() && text.back() == '\x1a')
+        text.remove_suffix(1);
+    size_t at = 0, number = 0; // number: of the line last read, from 1
+    std::string_view line;
+    auto fail = [&](size_t lineNumber, const std::string& what) {
         if (error)
-            *error = "line " + std::to_string(index + 1) + ": " + what;
+            *error = "line " + std::to_string(lineNumber) + ": " + what;
         return false;
     };
-    if (lines.empty() || lines[0] != "REGEDIT4")
-        return fail(0, "the store does not begin with REGEDIT4");
+    if (!NextLine(text, &at, &line) || line != "REGEDIT4")
+        return fail(1, "the store does not begin with REGEDIT4");
+    number = 1;
     RegNode* current = nullptr;
-    std::string what;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        std::string line = lines[i].substr(SkipBlanks(lines[i], 0));
+    std::string what, joined;
+    while (NextLine(text, &at, &line)) {
+        ++number;
+        line.remove_prefix(SkipBlanks(line, 0));
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
             if (!ParseKeyLine(line, roots, &current, &what))
-                return fail(i, what);
+                return fail(number, what);
+            if (current && current->values.empty())
+                current->values.reserve(ValueLinesAhead(text, at));
             continue;
         }
         if (!current)
-            return fail(i, "value outside a key");
-        size_t first = i;
-        const bool isText = IsTextValue(line);
-        std::string joined = isText ? line : TrimRight(line);
-        while (!isText && !joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
-            joined.pop_back();
-            joined += TrimRight(lines[++i]);
-        }
+            return fail(number, "value outside a key");
+        const size_t first = number;
+        std::string_view whole = line;
         RegValue v;
+        const size_t data = DataStart(line, &v.name);
+        if (data >= line.size() || line[data] != '"') {
+            // Only other data than text is wrapped onto continuation lines.
+            whole = TrimRight(line);
+            if (!whole.empty() && whole.back() == '\\') {
+                joined.assign(whole.data(), whole.size());
+                std::string_view next;
+                while (!joined.empty() && joined.back() == '\\' && NextLine(text, &at, &next)) {
+                    ++number;
+                    joined.pop_back();
+                    next = TrimRight(next);
+                    joined.append(next.data(), next.size());
+                }
+                whole = joined;
+            }
+        }
         bool remove = false;
-        if (!ParseValue(joined, &v, &remove, &what))
+        if (!ParseValue(whole, data == std::string::npos ? data : std::min(data, whole.size()), &v,
+                        &remove, &what))
             return fail(first, what);
-        RegValue* old = current->FindValue(v.name);
-        if (remove && old)
-            current->values.erase(current->values.begin() + (old - current->values.data()));
-        else if (old && !remove)
-            *old = v;
-        else if (!remove)
-            current->values.push_back(v);
+        if (remove)
+            current->RemoveValue(v.name);
+        else
+            current->SetValue(std::move(v));
     }
     return true;
+}
+
+std::string KeyMadeEntry(const RegNode& key) {
+    return "[" + key.FullPath() + "]\r\n";
+}
+
+std::string ValueSetEntry(const RegNode& key, const RegValue& value) {
+    std::string out = KeyMadeEntry(key);
+    AppendValue(value, &out);
+    return out;
+}
+
+std::string KeyDeletedEntry(const std::string& path) {
+    return "[-" + path + "]\r\n";
+}
+
+std::string ValueDeletedEntry(const RegNode& key, const std::string& name) {
+    std::string out = KeyMadeEntry(key);
+    if (name.empty())
+        out += '@';
+    else
+        AppendQuoted(name, &out);
+    return out + "=-\r\n";
+}
+
+size_t WholeJournalEntries(std::string_view journal) {
+    if (journal.compare(0, sizeof kJournalHead - 1, kJournalHead) != 0)
+        return 0;
+    size_t end = journal.rfind("\r\n\r\n");
+    return end == std::string::npos ? 0 : end + 4;
 }
 
 } // namespace hostwin

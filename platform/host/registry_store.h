@@ -1,11 +1,13 @@
 // The emulated machine's registry: a tree of keys in memory, kept in a
-// REGEDIT4 text file the way "regedit /e" writes it on Windows 95/98.
+// REGEDIT4 text file the way "regedit /e" writes it on Windows 95/98, and a
+// journal of the changes since that file was written, in the same form.
 #pragma once
 
 #include "platform/win32.h"
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hostwin {
@@ -17,15 +19,21 @@ struct RegValue {
 };
 
 // Names keep the case they were created with and are compared without it.
-struct RegNode {
+// Subkeys and values are kept sorted that way, so that a name is found by
+// halving instead of by walking every sibling.
+struct RegNode : std::enable_shared_from_this<RegNode> {
     std::string name;
     RegNode* parent = nullptr; // null for a root; meaningless once deleted
     bool deleted = false;
-    std::vector<RegValue> values;
+    unsigned long changed = 0;    // when a change last touched this key or one below it
+    std::vector<RegValue> values; // sorted without regard to case
     std::vector<std::shared_ptr<RegNode>> subkeys; // sorted without regard to case
 
-    RegValue* FindValue(const std::string& name);
-    std::shared_ptr<RegNode> FindSubkey(const std::string& name) const;
+    RegValue* FindValue(std::string_view name);
+    // Sets a value; one that exists keeps the case of its name.
+    RegValue* SetValue(RegValue value);
+    bool RemoveValue(std::string_view name);
+    std::shared_ptr<RegNode> FindSubkey(std::string_view name) const;
     // Inserts in sorted place; the caller makes sure the name is new.
     void AddSubkey(const std::shared_ptr<RegNode>& key);
     void RemoveSubkey(const RegNode* key);
@@ -40,14 +48,35 @@ struct RegRoots {
     RegRoots();
     // The root a predefined handle stands for, or null.
     RegNode* ByHandle(HKEY handle) const;
-    RegNode* ByName(const std::string& name) const;
+    RegNode* ByName(std::string_view name) const;
 };
 
-int CompareNames(const std::string& a, const std::string& b);
+int CompareNames(std::string_view a, std::string_view b);
 
-// The store as text, keys and values sorted without regard to case.
-std::string FormatRegistry(const RegRoots& roots);
-// Reads a store; on failure answers false with "line N: what" in *error.
-bool ParseRegistry(const std::string& text, RegRoots* roots, std::string* error);
+// The store as text, keys and values sorted without regard to case; room
+// for `expected` bytes is taken at once.
+std::string FormatRegistry(const RegRoots& roots, size_t expected = 0);
+// Reads a store, or a journal on top of what is read already; on failure
+// answers false with "line N: what" in *error.
+bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error);
+
+// A value's name as the store writes it ("name" or @), and its data after
+// the "=": "text", dword:..., hex:... (on one line when `wrap` is false).
+std::string FormatValueName(const std::string& name);
+std::string FormatValueData(const RegValue& value, bool wrap);
+
+// The journal's entries, each a small REGEDIT4 block that the reader above
+// applies: a key made (with the keys above it), a value set, a key deleted
+// with its subkeys, a value deleted. The writer ends each with a blank line
+// (kEntryEnd), written last: an entry without it was cut and is not applied.
+extern const char kJournalHead[]; // "REGEDIT4" and the blank line
+extern const char kEntryEnd[];
+std::string KeyMadeEntry(const RegNode& key);
+std::string ValueSetEntry(const RegNode& key, const RegValue& value);
+std::string KeyDeletedEntry(const std::string& path);
+std::string ValueDeletedEntry(const RegNode& key, const std::string& name);
+// How much of a journal's text is whole entries (its head included): the
+// part to replay.
+size_t WholeJournalEntries(std::string_view journal);
 
 } // namespace hostwin

@@ -2,12 +2,14 @@
 // reports and the texts given to windows. Nothing is really started: the
 // machine records what it was asked, and the restart is a step its user
 // takes (RestartMachine) once the setup program has ended.
+#include "host_fs.h"
 #include "machine.h"
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <unistd.h>
 
 namespace hostwin {
@@ -53,18 +55,20 @@ bool CarryRename(RenameStep* step) {
     if (!source.valid || !HostExists(source.host, &isDirectory) || isDirectory)
         return false;
     if (step->deleted)
-        return unlink(source.host.c_str()) == 0;
+        return hostfs::Unlink(source.host) == 0;
     MappedPath target = MapPath(WininitPath(step->target).c_str());
     if (!target.valid || (HostExists(target.host, &isDirectory) && isDirectory))
         return false;
-    return std::rename(source.host.c_str(), target.host.c_str()) == 0;
+    return hostfs::Rename(source.host, target.host) == 0;
 }
 
 // The lines of the first [rename] section, in file order (a second one is
 // left alone, as Wine does).
 std::vector<RenameStep> RenameLines(const std::string& hostFile) {
     std::vector<RenameStep> steps;
-    std::ifstream in(hostFile, std::ios::binary);
+    std::string text;
+    hostfs::ReadWhole(hostFile, &text);
+    std::istringstream in(text);
     std::string line;
     bool inRename = false;
     bool seen = false;
@@ -133,7 +137,7 @@ std::vector<RenameStep> RestartMachine() {
         step.done = CarryRename(&step);
     std::string bak = HostPath(InWindowsDirectory("WININIT.BAK").c_str());
     if (!bak.empty())
-        std::rename(ini.c_str(), bak.c_str());
+        hostfs::Rename(ini, bak);
     return steps;
 }
 

@@ -51,7 +51,7 @@ const char* OutcomeName(Outcome o) {
 class FaultSweep : public SweepTest {
   protected:
     // The files, the registry store and the leftovers after a run in which
-    // `failed` failed. Leaves the machine mounted.
+    // `failed` failed.
     void CheckMachine(const std::string& failed, const Files& now, const std::string& label) {
         // The rewrite keeps its temporary file when deleting it failed, and
         // when copying it back failed it keeps it as the only whole copy,
@@ -63,9 +63,7 @@ class FaultSweep : public SweepTest {
                                   (kind == "~N" && failed.rfind("copy ", 0) == 0));
         };
         ExpectOldOrNew(before_, cleanFiles_, now, allowed, label);
-        std::string error;
-        EXPECT_TRUE(hostwin::MountMachine(machine_.string(), &error))
-            << label << ": the registry store no longer parses: " << error;
+        ExpectStoreLoads(machine_, label);
     }
 
     // What the failure of `call` must come to: silent failures leave the

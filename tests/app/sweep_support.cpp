@@ -108,12 +108,12 @@ void ExpectIniLines(const std::string& path, const std::string& before, const st
     SetupOutcome outcome = RunSetup(&frontEnd);
     if (frontEnd.Answers().LoopDialog())
         _exit(3);
+    hostwin::UnmountMachine(); // the registry's journal is folded: calls of the run too
     unsigned calls = hostwin::FallibleCallCount();
     std::vector<std::string> triggered = hostwin::TriggeredFaults();
     std::vector<std::string> log = hostwin::FallibleCalls();
     hostwin::LogFallibleCalls(false);
     hostwin::ClearFaults();
-    hostwin::UnmountMachine();
     std::ofstream out(report, std::ios::binary);
     out << unsigned(outcome.result) << "\n" << calls << "\n" << triggered.size() << "\n";
     for (const std::string& t : triggered)
@@ -140,6 +140,22 @@ int Reap(pid_t pid) {
 }
 
 } // namespace
+
+bool IsRegistryStore(const std::string& path) {
+    for (const char* name :
+         {"registry.reg", "registry.reg.old", "registry.reg.tmp", "registry-journal.reg"})
+        if (path == name)
+            return true;
+    return false;
+}
+
+bool ExpectStoreLoads(const fs::path& machine, const std::string& label) {
+    std::string error;
+    bool loaded = hostwin::MountMachineReadOnly(machine.string(), &error);
+    EXPECT_TRUE(loaded) << label << ": the registry store no longer loads: " << error;
+    hostwin::UnmountMachine();
+    return loaded;
+}
 
 std::string ReadHost(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -309,7 +325,7 @@ void ExpectOldOrNew(const Files& before, const Files& after, const Files& now,
     for (const std::string& path : paths) {
         const std::string *was = Find(before, path), *is = Find(after, path),
                           *has = Find(now, path);
-        if (path.rfind("progman/", 0) == 0 || path == "registry.reg")
+        if (path.rfind("progman/", 0) == 0 || IsRegistryStore(path))
             continue;
         std::string owner = LeftoverOwner(path, owners);
         if (IsIniFile(owner)) {
@@ -347,7 +363,7 @@ Files ExpectSecondRunCompletes(const fs::path& machine, const fs::path& report,
     if (!again.EndedWell())
         return {};
     std::string error;
-    EXPECT_TRUE(hostwin::MountMachine(machine.string(), &error)) << label << ": " << error;
+    EXPECT_TRUE(hostwin::MountMachineReadOnly(machine.string(), &error)) << label << ": " << error;
     EXPECT_EQ(Reg(std::string(kProductKey) + "Program dir"), "C:\\VELMOR\\BRIVANTA\\") << label;
     EXPECT_EQ(Scratch::ReadFile("C:\\VELMOR\\BRIVANTA\\brivanta.exe"),
               ReadHost(fs::path(BRIVANTA_SAMPLE_DISKS) / "DISK1/brivanta.ex_"))

@@ -73,14 +73,22 @@ struct RunResult {
 // not restarted) in a child process on the machine in `machine`.
 RunResult RunInChild(const fs::path& machine, Interrupt how, unsigned call, const fs::path& report);
 
+// The files of the registry store: the store, the journal beside it, and
+// while a fold runs, the new store and the old one stepped aside.
+bool IsRegistryStore(const std::string& path);
+// The store and its journal load, as the next run would find them; the
+// machine is left as it is.
+bool ExpectStoreLoads(const fs::path& machine, const std::string& label);
+
 // The machine `now` after a broken run, against the machine before the run
 // and after a clean one. Each INI file holds only lines of before or after
 // and keeps those both have. Every other file holds its old or its new
 // content; a file the run makes may hold anything (the next run replaces
 // it). A leftover is allowed only where `allowed` says so (a kept copy of an
 // INI file is held to its lines); a target whose old file waits under its
-// spare name counts as there when that holds the old content. Program Manager's group files and
-// the registry store are left to other checks.
+// spare name counts as there when that holds the old content. Program
+// Manager's group files and the registry store's files are left to other
+// checks.
 void ExpectOldOrNew(const Files& before, const Files& after, const Files& now,
                     const std::function<bool(const std::string&)>& allowed,
                     const std::string& label);

@@ -1,5 +1,5 @@
 // The two whole-file rewrites of IniFile over any file bytes, on an emulated
-// machine mounted once in a temporary folder.
+// machine held in memory: no run touches the disk.
 //
 // Input: an operation byte, then the section, key and value lines, then the
 // file. Operation bits: 1-2 the file (WIN.INI, SYSTEM.INI, VELMOR.INI,
@@ -9,31 +9,30 @@
 #include "platform/host_testing.h"
 #include "platform/win32.h"
 
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-std::string g_root;
-
-void RemoveRoot() {
-    if (!g_root.empty())
-        std::system(("rm -rf '" + g_root + "'").c_str());
+std::string Read(const std::string& path) {
+    std::string text;
+    HFILE f = _lopen(path.c_str(), OF_READ);
+    char buffer[4096];
+    UINT n;
+    while (f != HFILE_ERROR && (n = _lread(f, buffer, sizeof buffer)) != 0 && n != UINT(-1))
+        text.append(buffer, n);
+    if (f != HFILE_ERROR)
+        _lclose(f);
+    return text;
 }
 
-std::string HostRead(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+bool Write(const std::string& path, const std::string& text) {
+    HFILE f = _lcreat(path.c_str(), 0);
+    bool ok = f != HFILE_ERROR && _lwrite(f, text.data(), UINT(text.size())) == text.size();
+    return f != HFILE_ERROR && _lclose(f) == 0 && ok;
 }
 
-bool HostExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string WithoutStars(const std::string& text) {
@@ -47,31 +46,22 @@ std::string WithoutStars(const std::string& text) {
 size_t LineCount(const std::string& text) {
     size_t lines = 1;
     for (char c : text)
-        lines += c == '\n';
+        lines += c == '\n' || c == '\r'; // the reader also ends a line at a lone CR
     return lines;
 }
 
 std::string TempFile() {
     char directory[MAX_PATH];
     GetTempPathA(MAX_PATH, directory);
-    return hostwin::HostPath((std::string(directory) + "wdps.tmp").c_str());
+    return std::string(directory) + "wdps.tmp";
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Memory-backed when possible: every run writes and copies the file.
-    const char* base = std::getenv("TMPDIR");
-    if (!base || !*base)
-        base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/ini-fuzz-XXXXXX";
-    if (!mkdtemp(&pattern[0]))
-        std::abort();
-    g_root = pattern;
-    std::atexit(RemoveRoot);
     std::string error;
-    if (!hostwin::MountMachine(g_root + "/machine", &error)) {
-        std::fprintf(stderr, "cannot mount the machine: %s\n", error.c_str());
+    if (!hostwin::MountMachineInMemory(&error)) {
+        std::fprintf(stderr, "cannot mount a machine in memory: %s\n", error.c_str());
         std::abort();
     }
     return 0;
@@ -86,22 +76,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool insert = op & 4, missing = op & 8;
 
     IniFile ini(kNames[op & 3]);
-    const std::string host = hostwin::HostPath((std::string("C:\\WINDOWS\\") + ini.Name()).c_str());
+    const std::string path = std::string("C:\\WINDOWS\\") + ini.Name();
     if (missing)
-        std::remove(host.c_str());
+        DeleteFileA(path.c_str());
     else
-        std::ofstream(host, std::ios::binary) << before;
+        FUZZ_CHECK(Write(path, before));
 
     hostwin::ClearFaults();
     bool done = insert ? ini.InsertEntry(section.c_str(), key.c_str(), value.c_str())
                        : ini.DisableKey(section.c_str(), key.c_str());
-    FUZZ_CHECK(!HostExists(TempFile()));
+    FUZZ_CHECK(!Exists(TempFile()));
     if (missing && !insert) {
-        FUZZ_CHECK(!done && !HostExists(host));
+        FUZZ_CHECK(!done && !Exists(path));
         return 0;
     }
     FUZZ_CHECK(done);
-    const std::string after = HostRead(host);
+    const std::string after = Read(path);
     if (!insert) {
         // Only stars in front of lines are added.
         FUZZ_CHECK(WithoutStars(after) == WithoutStars(before));

@@ -179,7 +179,8 @@ void SetValue(HKEY root, const char* path, const char* name, DWORD type, const s
 }
 
 void RegistrySeeds() {
-    const std::string store = hostwin::MachineFolder() + "/registry.reg";
+    const std::string folder = hostwin::MachineFolder();
+    const std::string store = folder + "/registry.reg";
     Seed("registry", "fresh", HostRead(store));
     const char* own = "Software\\Velmor\\Brivanta\\3.2";
     SetValue(HKEY_CURRENT_USER, own, "Program dir", REG_SZ, std::string("C:\\VELMOR\\\"B\"\0", 14));
@@ -192,7 +193,15 @@ void RegistrySeeds() {
     SetValue(HKEY_LOCAL_MACHINE, "Software\\a]b\\;c", "x=\"y", REG_SZ, std::string("z\0", 2));
     // Quoted, this name holds =" as a text value's line does.
     SetValue(HKEY_LOCAL_MACHINE, "Software\\a]b\\;c", "x=", REG_BINARY, std::string(40, 'x'));
+    // The store and the journal of the changes since it was written, whole
+    // and with its last entry cut.
+    const std::string journal = HostRead(folder + "/registry-journal.reg");
+    Seed("registry", "journal", HostRead(store) + "\n[~]\n" + journal);
+    Seed("registry", "journal-cut",
+         HostRead(store) + "\n[~]\n" + journal.substr(0, journal.size() - journal.size() / 3));
+    hostwin::UnmountMachine(); // the journal is folded into the store
     Seed("registry", "written", HostRead(store));
+    hostwin::MountMachine(folder);
     Seed("registry", "by-hand",
          "REGEDIT4\r\n\r\n; a comment\r\n[hkey_current_user\\A]\r\n\"a\"=hex(7):61,00,\\\r\n"
          "  62,00,00\r\n@=dword:1\r\n\"A\"=\"again\"\r\n\r\n[HKEY_DYN_DATA]\r\n\"x\"=hex:\r\n");

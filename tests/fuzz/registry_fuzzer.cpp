@@ -1,23 +1,74 @@
-// The REGEDIT4 reader of the host's registry store over any text. A store it
-// accepts must come back unchanged from a write and a second read, since the
-// emulated machine saves and loads its registry that way on every change.
+// The registry store of an emulated machine held in memory, over any store
+// and journal: a load either refuses them with the line at fault, or gives
+// a registry that a change, the fold of the journal and a second load keep
+// exactly, whatever cut entry ends the journal.
+//
+// Input: the store, then "\n[~]\n" and the journal (none without it).
 #include "fuzz_input.h"
+#include "host_fs.h"
+#include "machine.h"
 #include "registry_store.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    hostwin::RegRoots roots;
+#include "platform/host.h"
+
+#include <string>
+
+namespace {
+
+const std::string kFolder = hostwin::hostfs::kMemoryFolder;
+
+std::string Read(const std::string& name) {
+    std::string text;
+    hostwin::hostfs::ReadWhole(kFolder + "/" + name, &text);
+    return text;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::string error;
-    if (!hostwin::ParseRegistry(text, &roots, &error)) {
-        FUZZ_CHECK(error.compare(0, 5, "line ") == 0);
-        return 0;
-    }
-    const std::string saved = hostwin::FormatRegistry(roots);
-    hostwin::RegRoots again;
-    if (!hostwin::ParseRegistry(saved, &again, &error)) {
-        std::fprintf(stderr, "the saved store does not read back: %s\n", error.c_str());
+    if (!hostwin::MountMachineInMemory(&error)) {
+        std::fprintf(stderr, "cannot mount a machine in memory: %s\n", error.c_str());
         std::abort();
     }
-    FUZZ_CHECK(hostwin::FormatRegistry(again) == saved);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace hostwin;
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const size_t split = input.find("\n[~]\n");
+    const std::string store = input.substr(0, split);
+    const std::string journal = split == std::string::npos ? "" : input.substr(split + 5);
+    ResetRegistry();
+    hostfs::WriteWhole(kFolder + "/registry.reg", store);
+    hostfs::Unlink(kFolder + "/registry-journal.reg");
+    if (split != std::string::npos)
+        hostfs::WriteWhole(kFolder + "/registry-journal.reg", journal);
+    std::string error;
+    if (!LoadRegistry(kFolder, false, &error)) {
+        FUZZ_CHECK(error.find(" line ") != std::string::npos);
+        return 0;
+    }
+    // A cut entry is taken off before a change is added.
+    const size_t whole = WholeJournalEntries(journal);
+    FUZZ_CHECK(Read("registry-journal.reg") == journal.substr(0, whole));
+    HKEY key;
+    FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Fuzz", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                               &key, nullptr) == ERROR_SUCCESS);
+    FUZZ_CHECK(RegSetValueExA(key, "v", 0, REG_BINARY, data, DWORD(size < 64 ? size : 64)) ==
+               ERROR_SUCCESS);
+    RegCloseKey(key);
+    const std::string held = FormatRegistry(MountedRegistry());
+    FUZZ_CHECK(FoldRegistry());
+    const std::string folded = Read("registry.reg");
+    FUZZ_CHECK(folded == held);
+    FUZZ_CHECK(Read("registry-journal.reg").empty());
+    ResetRegistry();
+    if (!LoadRegistry(kFolder, false, &error)) {
+        std::fprintf(stderr, "the folded store does not load: %s\n", error.c_str());
+        std::abort();
+    }
+    FUZZ_CHECK(FormatRegistry(MountedRegistry()) == folded);
     return 0;
 }

@@ -146,4 +146,52 @@ TEST(HostMachine, ASecondRunOnAHeldMachineEndsAtOnceAndChangesNothing) {
     fs::remove_all(folder + "-other");
 }
 
+// A machine held in memory answers the file calls as a machine in a folder
+// does, failures and their codes included.
+TEST(HostMachine, AMachineInMemoryAnswersAsOneInAFolder) {
+    auto transcript = [] {
+        std::ostringstream out;
+        SetLastError(0);
+        auto note = [&](const char* what, bool ok) {
+            out << what << " " << ok << " " << GetLastError() << "\n";
+        };
+        note("mkdir", CreateDirectoryA("C:\\A", nullptr));
+        note("mkdir again", CreateDirectoryA("C:\\a", nullptr));
+        note("mkdir deep", CreateDirectoryA("C:\\X\\Y", nullptr));
+        note("write", Scratch::WriteFile("C:\\A\\One.txt", "one"));
+        note("write in none", Scratch::WriteFile("C:\\X\\f.txt", "x"));
+        note("copy", CopyFileA("c:\\a\\ONE.TXT", "C:\\A\\two.txt", TRUE));
+        note("copy over", CopyFileA("C:\\A\\one.txt", "C:\\A\\two.txt", TRUE));
+        note("read-only", SetFileAttributesA("C:\\A\\two.txt", FILE_ATTRIBUTE_READONLY));
+        note("delete read-only", DeleteFileA("C:\\A\\two.txt"));
+        note("move onto", MoveFileA("C:\\A\\one.txt", "C:\\A\\TWO.TXT"));
+        note("move", MoveFileA("C:\\A\\one.txt", "C:\\A\\three.txt"));
+        note("move folder", MoveFileA("C:\\A", "C:\\B"));
+        note("rmdir full", RemoveDirectoryA("C:\\B"));
+        note("delete missing", DeleteFileA("C:\\B\\none"));
+        out << Scratch::ReadFile("C:\\B\\THREE.TXT") << " " << GetFileAttributesA("C:\\B\\two.txt")
+            << "\n";
+        WIN32_FIND_DATAA d;
+        HANDLE find = FindFirstFileA("C:\\B\\*.*", &d);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &d))
+            out << d.cFileName << " " << d.nFileSizeLow << "\n";
+        FindClose(find);
+        std::string win = Scratch::ReadFile("C:\\WINDOWS\\WIN.INI");
+        note("profile", WriteProfileStringA("windows", "load", "x.exe"));
+        out << (Scratch::ReadFile("C:\\WINDOWS\\WIN.INI") != win) << "\n";
+        return out.str();
+    };
+    std::string inFolder;
+    {
+        Scratch s;
+        inFolder = transcript();
+    }
+    ASSERT_TRUE(hostwin::MountMachineInMemory());
+    EXPECT_EQ(transcript(), inFolder);
+    hostwin::UnmountMachine();
+    ASSERT_TRUE(hostwin::MountMachineInMemory()); // a fresh one each time
+    EXPECT_EQ(GetFileAttributesA("C:\\B"), INVALID_FILE_ATTRIBUTES);
+    hostwin::UnmountMachine();
+}
+
 } // namespace

@@ -9,10 +9,14 @@
 #include "reg_key.h"
 #include "sys_db.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -20,8 +24,12 @@ namespace {
 
 const unsigned kBoth = RegKey::AccessRead | RegKey::AccessWrite;
 
-std::string StorePath() {
-    return hostwin::MachineFolder() + "/registry.reg";
+std::string StorePath(const std::string& folder = hostwin::MachineFolder()) {
+    return folder + "/registry.reg";
+}
+
+std::string JournalPath() {
+    return hostwin::MachineFolder() + "/registry-journal.reg";
 }
 
 std::string HostRead(const std::string& path) {
@@ -75,6 +83,7 @@ TEST(HostRegistry, TheStoreIsRegedit4TextSortedWithoutRegardToCase) {
               0);
     RegCloseKey(alpha);
 
+    Remount(); // the end of a run writes the changes into the store
     std::string store = HostRead(StorePath());
     std::string hexLine = "\"Long\"=hex:";
     for (int i = 0; i < 25; ++i)
@@ -96,7 +105,6 @@ TEST(HostRegistry, TheStoreIsRegedit4TextSortedWithoutRegardToCase) {
     EXPECT_EQ(store.compare(0, 12, "REGEDIT4\r\n\r\n"), 0);
 
     // Read back exactly, types and sizes included.
-    Remount();
     char buffer[64];
     EXPECT_TRUE(key.QueryValue("HCU\\software\\zeta\\text", buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "say \"hi\" C:\\dir");
@@ -112,9 +120,9 @@ TEST(HostRegistry, TheStoreIsRegedit4TextSortedWithoutRegardToCase) {
         RegQueryValueExA(alpha, "Long", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), 0);
     EXPECT_EQ(std::string(buffer, size), bytes);
     RegCloseKey(alpha);
-    EXPECT_EQ(HostRead(StorePath()), store); // a load and a save change nothing
     ASSERT_TRUE(key.SetString("HCU\\Software\\zeta\\Text", "say \"hi\" C:\\dir"));
-    EXPECT_EQ(HostRead(StorePath()), store);
+    Remount();
+    EXPECT_EQ(HostRead(StorePath()), store); // a load and a save change nothing
 }
 
 TEST(HostRegistry, AStoreThatCannotBeReadFailsTheMountWithItsLineAndStaysAsItWas) {
@@ -176,6 +184,7 @@ TEST(HostRegistry, TheStoreReadsTheFormsTheRegistryEditorReads) {
             0);
         EXPECT_EQ(RegSetValueExA(x, "saved", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1), 0);
         RegCloseKey(x);
+        hostwin::UnmountMachine();
         return HostRead(store);
     };
     const std::string head = "REGEDIT4\r\n\r\n";
@@ -246,31 +255,249 @@ TEST(HostRegistry, NamesWithLineBreaksNeverLeaveAStoreThatDoesNotLoad) {
     EXPECT_EQ(RegOpenKeyExA(x, "bad", 0, KEY_READ, &x), ERROR_FILE_NOT_FOUND);
 }
 
-TEST(HostRegistry, AChangeThatCannotBeSavedOrASaveCutShortLeavesTheStoreWhole) {
+// Each kind of change, failing at either of the journal's two writes (its
+// entry, then the blank line that ends it): the call reports it, nothing of
+// it stays in memory or on disk, and the next change is saved as usual.
+TEST(HostRegistry, AChangeThatCannotBeSavedIsUndoneAndLeavesNoTrace) {
+    HKEY keep = nullptr;
+    const struct {
+        const char* what;
+        std::function<LONG()> call;
+    } changes[] = {
+        {"new value", [&] { return RegSetValueExA(keep, "n", 0, REG_SZ, (const BYTE*)"x", 2); }},
+        {"changed value",
+         [&] { return RegSetValueExA(keep, "v", 0, REG_SZ, (const BYTE*)"new", 4); }},
+        {"new keys",
+         [&] {
+             HKEY k;
+             LONG r = RegCreateKeyExA(keep, "Sub\\Deeper", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      &k, nullptr);
+             return r ? r : RegCloseKey(k);
+         }},
+        {"deleted key", [&] { return RegDeleteKeyA(keep, "Old"); }},
+        {"deleted value", [&] { return RegDeleteValueA(keep, "v"); }},
+    };
+    auto prepare = [&] {
+        RegKey key(kBoth);
+        EXPECT_TRUE(key.SetString("HCU\\Software\\Keep\\v", "old"));
+        EXPECT_TRUE(key.SetString("HCU\\Software\\Keep\\Old\\w", "1"));
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Keep", 0, KEY_ALL_ACCESS, &keep), 0);
+    };
+    auto after = [&] {
+        EXPECT_TRUE(RegKey(kBoth).SetString("HCU\\Software\\Keep\\after", "1"));
+        RegCloseKey(keep);
+        Remount();
+        return HostRead(StorePath());
+    };
+    std::string expected;
+    {
+        Scratch s;
+        prepare();
+        expected = after();
+    }
+    for (const auto& change : changes) {
+        for (unsigned nth : {1u, 2u}) {
+            const std::string label = std::string(change.what) + ", write " + std::to_string(nth);
+            Scratch s;
+            prepare();
+            const std::string store = HostRead(StorePath()), journal = HostRead(JournalPath());
+            hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry-journal.reg", nth));
+            EXPECT_EQ(change.call(), ERROR_CANTWRITE) << label;
+            EXPECT_EQ(hostwin::TriggeredFaults().size(), 1u) << label;
+            hostwin::ClearFaults();
+            EXPECT_EQ(HostRead(StorePath()), store) << label;
+            EXPECT_EQ(HostRead(JournalPath()), journal) << label;
+            EXPECT_EQ(after(), expected) << label;
+        }
+    }
+}
+
+// A run killed while it writes the journal leaves it cut at any byte: the
+// next load gives every whole change before the cut and nothing of the cut
+// one, and a writable load takes the cut entry off before adding more.
+TEST(HostRegistry, AJournalCutAnywhereGivesEveryWholeChangeAndNothingOfTheCutOne) {
     Scratch s;
+    const std::string folder = hostwin::MachineFolder();
+    std::vector<size_t> ends; // the journal's size after each change
+    auto noted = [&](LONG status) {
+        EXPECT_EQ(status, 0);
+        ends.push_back(HostRead(JournalPath()).size());
+    };
+    auto text = [](const char* t) { return reinterpret_cast<const BYTE*>(t); };
+    HKEY cut, deep;
+    noted(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Cut", 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &cut, nullptr));
+    noted(RegSetValueExA(cut, "Text", 0, REG_SZ, text("a \"quoted\" text"), 16));
+    const std::string bytes = TestBytes(60);
+    noted(RegSetValueExA(cut, "Wrapped", 0, REG_BINARY, text(bytes.data()), 60));
+    noted(
+        RegCreateKeyExA(cut, "Deep\\Key", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deep, nullptr));
+    RegCloseKey(deep);
+    noted(RegDeleteValueA(cut, "Text"));
+    noted(RegDeleteKeyA(cut, "Deep"));
+    noted(RegSetValueExA(cut, nullptr, 0, REG_SZ, text("default"), 8));
+    RegCloseKey(cut);
+    const std::string store = HostRead(StorePath()), journal = HostRead(JournalPath());
+    ASSERT_EQ(journal.size(), ends.back());
+    ASSERT_LT(journal.size(), store.size()) << "a fold would have emptied the journal";
+    // The store a load of the journal `text` leaves once a change is added;
+    // `kept` is the journal the load must leave to add it to. A load to be
+    // read only must leave the journal as it is.
+    const std::string journalPath = JournalPath();
+    auto loaded = [&](const std::string& text, const std::string& kept) {
+        hostwin::UnmountMachine();
+        HostWrite(StorePath(folder), store);
+        HostWrite(journalPath, text);
+        std::string error;
+        EXPECT_TRUE(hostwin::MountMachineReadOnly(folder, &error)) << error;
+        hostwin::UnmountMachine();
+        EXPECT_EQ(HostRead(journalPath), text);
+        EXPECT_TRUE(hostwin::MountMachine(folder, &error)) << error;
+        EXPECT_EQ(HostRead(journalPath), kept);
+        EXPECT_TRUE(RegKey(kBoth).SetString("HCU\\Software\\Next\\v", "1"));
+        hostwin::UnmountMachine();
+        EXPECT_FALSE(HostExists(journalPath));
+        return HostRead(StorePath(folder));
+    };
+    const size_t head = std::strlen("REGEDIT4\r\n\r\n");
+    std::vector<std::string> whole{loaded("", "")}; // after 0, 1, ... changes
+    for (size_t end : ends) {
+        whole.push_back(loaded(journal.substr(0, end), journal.substr(0, end)));
+        EXPECT_NE(whole.back(), whole[whole.size() - 2]);
+    }
+    for (size_t cut = 0; cut <= journal.size(); ++cut) {
+        size_t changes = size_t(std::upper_bound(ends.begin(), ends.end(), cut) - ends.begin());
+        size_t kept = changes ? ends[changes - 1] : cut < head ? 0 : head;
+        EXPECT_EQ(loaded(journal.substr(0, cut), journal.substr(0, kept)), whole[changes])
+            << "cut at " << cut;
+    }
+    std::string error;
+    ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << error;
+    RegKey key(kBoth);
+    char buffer[64];
+    EXPECT_FALSE(key.QueryValue("HCU\\Software\\Cut\\Text", buffer, sizeof buffer));
+    EXPECT_TRUE(key.QueryValue("HCU\\Software\\Cut\\Wrapped", buffer, sizeof buffer));
+    EXPECT_EQ(std::string(buffer, 60), bytes);
+    EXPECT_TRUE(key.QueryValue("HCU\\Software\\Cut\\", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "default");
+    EXPECT_FALSE(RegKey("HCU\\Software\\Cut\\Deep\\", kBoth, false).IsOpen());
+}
+
+// A fold stopped after any of its steps, with a journal write cut short
+// after it: the next load finds every whole change. A mount to be read only
+// (--plan) finds them too, and changes nothing on disk.
+TEST(HostRegistry, AFoldStoppedAtAnyStepLosesNothingAndAReadOnlyLoadChangesNothing) {
+    Scratch s;
+    const std::string folder = hostwin::MachineFolder(), store = StorePath();
     RegKey key(kBoth);
     ASSERT_TRUE(key.SetString("HCU\\Software\\Keep\\v", "old"));
-    const std::string before = HostRead(StorePath());
-    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry.reg"));
-    EXPECT_FALSE(key.SetString("HCU\\Software\\Keep\\v", "new"));
-    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry.reg"));
-    EXPECT_FALSE(key.SetString("HCU\\Software\\New\\v", "x"));
-    hostwin::AddFault(Fault(hostwin::FaultOp::Registry, "registry.reg"));
-    EXPECT_FALSE(key.Delete("HCU\\Software\\Keep"));
-    EXPECT_EQ(HostRead(StorePath()), before);
-    EXPECT_FALSE(HostExists(StorePath() + ".tmp"));
-    char buffer[16];
-    EXPECT_TRUE(key.QueryValue("HCU\\Software\\Keep\\v", buffer, sizeof buffer));
-    EXPECT_STREQ(buffer, "old");
-    EXPECT_FALSE(RegKey("HCU\\Software\\New\\", kBoth, false).IsOpen());
-
-    // A run stopped after the old store stepped aside, before the new one
-    // took its name: the next mount takes the old store back.
-    ASSERT_EQ(rename(StorePath().c_str(), (StorePath() + ".old").c_str()), 0);
     Remount();
-    EXPECT_EQ(HostRead(StorePath()), before);
-    EXPECT_FALSE(HostExists(StorePath() + ".old"));
-    EXPECT_TRUE(RegKey("HCU\\Software\\Keep\\", kBoth, false).IsOpen());
+    const std::string before = HostRead(store);
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Keep\\v", "new"));
+    ASSERT_TRUE(key.SetString("HCU\\Software\\Made\\w", "1"));
+    const std::string journal = HostRead(JournalPath());
+    Remount();
+    const std::string after = HostRead(store);
+    const struct {
+        const char* step;
+        const char* store; // "" for none; "before" or "after"
+        const char* aside; // store.old
+        const char* next;  // store.tmp; "half" for half of "after"
+    } steps[] = {
+        {"new store half written", "before", "", "half"},
+        {"old store stepped aside", "", "before", "after"},
+        {"new store in place", "after", "", ""},
+    };
+    auto text = [&](const std::string& which) {
+        return which == "before" ? before : which == "after" ? after : after.substr(0, 99);
+    };
+    auto place = [&](const std::string& path, const std::string& which) {
+        if (which.empty())
+            std::remove(path.c_str());
+        else
+            HostWrite(path, text(which));
+    };
+    for (const auto& step : steps) {
+        hostwin::UnmountMachine();
+        place(store, step.store);
+        place(store + ".old", step.aside);
+        place(store + ".tmp", step.next);
+        HostWrite(folder + "/registry-journal.reg",
+                  journal + "[HKEY_CURRENT_USER\\Software\\Cut]\r\n\"x\"=\"1\"\r\n");
+        std::map<std::string, std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            if (e.is_regular_file())
+                files[e.path().string()] = HostRead(e.path().string());
+        std::string error;
+        ASSERT_TRUE(hostwin::MountMachineReadOnly(folder, &error)) << step.step << ": " << error;
+        char value[8];
+        EXPECT_TRUE(key.QueryValue("HCU\\Software\\Keep\\v", value, sizeof value)) << step.step;
+        EXPECT_STREQ(value, "new") << step.step;
+        EXPECT_TRUE(key.QueryValue("HCU\\Software\\Made\\w", value, sizeof value)) << step.step;
+        EXPECT_FALSE(key.QueryValue("HCU\\Software\\Cut\\x", value, sizeof value)) << step.step;
+        hostwin::UnmountMachine();
+        for (const auto& f : files)
+            EXPECT_EQ(HostRead(f.first), f.second) << step.step << ": " << f.first << " changed";
+        EXPECT_EQ(HostExists(store), *step.store != 0) << step.step;
+        ASSERT_TRUE(hostwin::MountMachine(folder, &error)) << step.step << ": " << error;
+        hostwin::UnmountMachine();
+        EXPECT_EQ(HostRead(store), after) << step.step;
+        EXPECT_FALSE(HostExists(store + ".old")) << step.step;
+        EXPECT_FALSE(HostExists(folder + "/registry-journal.reg")) << step.step;
+    }
+    ASSERT_TRUE(hostwin::MountMachine(folder));
+}
+
+// Copies share the registry and keep a key only once a change touches it:
+// each copy must still answer as the registry was when it was taken.
+TEST(HostRegistry, CopiesCompareAsTheRegistryWasWhenEachWasTaken) {
+    Scratch s;
+    RegKey key(kBoth);
+    ASSERT_TRUE(key.SetString("HCU\\A\\kept", "1"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\changed", "old"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Gone\\Deep\\v", "old"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Again\\v", "old"));
+    ASSERT_TRUE(key.SetString("HLM\\Only\\Deep\\v", "old"));
+    const auto first = hostwin::CopyRegistry();
+    ASSERT_TRUE(key.SetString("HLM\\Only\\Deep\\v", "new")); // nothing above it changes
+    ASSERT_TRUE(key.SetString("HCU\\A\\changed", "new"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Gone\\Deep\\v", "changed before it went"));
+    ASSERT_TRUE(key.Delete("HCU\\A\\Gone"));
+    ASSERT_TRUE(key.Delete("HCU\\A\\Again"));
+    ASSERT_TRUE(key.SetString("HCU\\A\\Again\\w", "new"));
+    ASSERT_TRUE(key.SetString("HCU\\B\\", ""));
+    const auto second = hostwin::CopyRegistry();
+    ASSERT_TRUE(key.SetString("HCU\\A\\changed", "later"));
+    std::map<std::string, std::string> before, after;
+    hostwin::RegistryDifferences(*first, *second, &before, &after);
+    const std::string a = "HKEY_CURRENT_USER\\A";
+    const std::map<std::string, std::string> wasThere = {
+        {a, ""},
+        {a + "\\\"changed\"", "\"old\""},
+        {a + "\\\"kept\"", "\"1\""},
+        {a + "\\Again", ""},
+        {a + "\\Again\\\"v\"", "\"old\""},
+        {a + "\\Gone", ""},
+        {a + "\\Gone\\Deep", ""},
+        {a + "\\Gone\\Deep\\\"v\"", "\"old\""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep", ""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep\\\"v\"", "\"old\""}};
+    const std::map<std::string, std::string> isThere = {
+        {a, ""},
+        {a + "\\\"changed\"", "\"new\""},
+        {a + "\\\"kept\"", "\"1\""},
+        {a + "\\Again", ""},
+        {a + "\\Again\\\"w\"", "\"new\""},
+        {"HKEY_CURRENT_USER\\B", ""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep", ""},
+        {"HKEY_LOCAL_MACHINE\\Only\\Deep\\\"v\"", "\"new\""}};
+    EXPECT_EQ(before, wasThere);
+    EXPECT_EQ(after, isThere);
+    before.clear();
+    after.clear();
+    const auto third = hostwin::CopyRegistry();
+    hostwin::RegistryDifferences(*third, *hostwin::CopyRegistry(), &before, &after);
+    EXPECT_TRUE(before.empty() && after.empty());
 }
 
 TEST(HostRegistry, TreeDeletionEndsCleanlyWhenASubkeyCannotBeDeletedOrOpened) {

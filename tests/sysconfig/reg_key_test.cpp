@@ -4,6 +4,7 @@
 
 #include "reg_key.h"
 
+#include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -176,6 +177,31 @@ TEST(RegKey, TheWalksStartAtAGivenKeyAndAnswerTheRegistryStatus) {
     EXPECT_EQ(DeleteByPath(w, "bin"), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, sub + "\\W", "bin").found);
     RegCloseKey(w); // the walks leave the starting key open
+}
+
+// The calls themselves where a program could trip: a text without data,
+// and the result of an open or a create that fails on a handle that is no
+// key at all, which Windows 95/98 and Wine leave as the caller had it.
+TEST(RegistryCalls, ATextWithoutDataIsRefusedAndAFailedOpenLeavesTheResultAlone) {
+    TestRegistry reg;
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, reg.Sub().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, "none", 0, REG_SZ, nullptr, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(ReadStored(HKEY_CURRENT_USER, reg.Sub(), "none").found);
+    const HKEY untouched = reinterpret_cast<HKEY>(uintptr_t(0x1234));
+    HKEY result = untouched;
+    EXPECT_EQ(RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, &result), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(result, untouched);
+    EXPECT_EQ(RegCreateKeyExA(nullptr, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &result,
+                              nullptr),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(result, untouched);
+    // A key that is not there: the open clears the result.
+    EXPECT_EQ(RegOpenKeyExA(key, "missing", 0, KEY_READ, &result), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(result, nullptr);
+    RegCloseKey(key);
 }
 
 TEST(RegKey, DeleteRemovesWholeTreesOrValuesButNeverTheParentOfAnEmptyName) {

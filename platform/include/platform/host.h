@@ -10,6 +10,8 @@
 #include "platform/win32.h"
 
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,21 @@ namespace hostwin {
 // read fails the mount with its line number and is left as it is.
 bool MountMachine(const std::string& folder, std::string* error = nullptr);
 void UnmountMachine();
+
+// Makes a machine in `folder` (which must not exist) from a real Windows
+// 95/98 machine. `registry` is what "REGEDIT /E" exported (REGEDIT4, or the
+// UTF-16 form of later registry editors, read in code page 1252), made the
+// machine's registry. Where it lacks HKEY_CURRENT_USER or HKEY_CLASSES_ROOT
+// (an export of the whole registry does), they are copied from the user's
+// key under HKEY_USERS and from Software\Classes of HKEY_LOCAL_MACHINE.
+// WIN.INI and SYSTEM.INI are copied into C:\WINDOWS. `listing` (optional)
+// names the files of the Windows, SYSTEM and FONTS folders by their DOS
+// paths, one a line ("DIR /B /S"); those folders then hold exactly the
+// files listed, empty, besides the two INI files.
+struct MachineImport {
+    std::string registry, winIni, systemIni, listing; // host paths
+};
+bool ImportMachine(const std::string& folder, const MachineImport& from, std::string* error);
 
 // Takes the machine in `folder` (which need not exist yet) for this process
 // until it ends: a second process asking for the same machine gets InUse.
@@ -35,7 +52,26 @@ bool IsMounted();
 // machine held in memory: a fresh machine's registry, and no drives.
 bool MountMachineReadOnly(const std::string& folder, std::string* error = nullptr);
 bool MachineIsReadOnly();
+// Mounts a fresh Windows 98 machine held in memory, its files and its
+// registry: every call works as on a machine in a folder, nothing reaches
+// the disk, and it is gone once unmounted. MachineFolder() names no host
+// folder then. For runs that need speed, not a lasting machine (fuzzing).
+bool MountMachineInMemory(std::string* error = nullptr);
 const std::string& MachineFolder();
+
+// A copy of the mounted machine's registry as it is now, to be compared with
+// a later one (null when no machine is mounted).
+struct RegistryCopy;
+std::shared_ptr<const RegistryCopy> CopyRegistry();
+// The keys that differ between two copies: those in one only, and those
+// whose values differ, each with all its values, from each copy. A key is
+// "PATH" -> "" ("HKEY_CURRENT_USER\Software"), a value "PATH\"name"" or
+// "PATH\@" -> its data as the store writes it, on one line ("text" with
+// its quotes, dword:..., hex:...). Time grows with the registry, memory
+// only with what differs.
+void RegistryDifferences(const RegistryCopy& a, const RegistryCopy& b,
+                         std::map<std::string, std::string>* inA,
+                         std::map<std::string, std::string>* inB);
 
 // The host path a DOS path stands for ("" when the path is not valid or its
 // drive does not exist). Existing entries are matched case-insensitively.
