@@ -83,7 +83,8 @@ start() {
     DISPLAY=$display BRIVANTA_WINEPREFIX=$prefix \
         "$here/wine-run.sh" "$prefix/drive_c/windows/explorer.exe" "/desktop=Default,$size" \
         >/dev/null 2>&1 &
-    wait_for 300 desktop_up || {
+    # Under CPU emulation a busy machine can take a minute to start explorer.
+    wait_for 1200 desktop_up || {
         stop
         die "the Wine desktop did not appear on $display"
     }

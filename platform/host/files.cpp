@@ -205,21 +205,8 @@ const char* PathOf(HFILE file) {
     return f ? f->path.c_str() : nullptr;
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = hostfs::Write(fd, p, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 bool Flush(HFILE file, OpenFile* f) {
-    bool ok = WriteAll(file, f->data.get(), f->pending);
+    bool ok = hostfs::WriteAll(file, f->data.get(), f->pending);
     f->pending = 0;
     return ok;
 }
@@ -328,7 +315,7 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
         if (!Flush(file, f))
             return UINT(Fail(ERROR_WRITE_FAULT));
         if (count > size_t(OpenFile::Size)) // too big to keep: straight to the file
-            return WriteAll(file, buffer, count) ? count : UINT(Fail(ERROR_WRITE_FAULT));
+            return hostfs::WriteAll(file, buffer, count) ? count : UINT(Fail(ERROR_WRITE_FAULT));
     }
     std::memcpy(f->data.get() + f->pending, buffer, count);
     f->pending += count;

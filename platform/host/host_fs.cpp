@@ -373,24 +373,25 @@ bool ReadWhole(const std::string& path, std::string* text) {
     return n == 0;
 }
 
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = Write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
 bool WriteWhole(const std::string& path, const std::string& text) {
     int fd = Open(path, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0)
         return false;
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = Write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            Close(fd);
-            return false;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    return Close(fd) == 0;
+    bool ok = WriteAll(fd, text.data(), text.size());
+    return Close(fd) == 0 && ok;
 }
 
 } // namespace hostfs

@@ -33,6 +33,8 @@ int Mkdir(const std::string& path, mode_t mode = 0755);
 int Rmdir(const std::string& path);
 // The names in a folder, "." and ".." included, as readdir gives them.
 bool List(const std::string& folder, std::vector<std::string>* names);
+// All of `n` bytes, written on past interruptions and short writes.
+bool WriteAll(int fd, const char* p, size_t n);
 // A whole file, read or written (made or emptied first).
 bool ReadWhole(const std::string& path, std::string* text);
 bool WriteWhole(const std::string& path, const std::string& text);

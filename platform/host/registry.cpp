@@ -133,19 +133,6 @@ bool Writable() {
     return !g_store.store.empty() && g_store.owner == getpid();
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = hostfs::Write(fd, p, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 // Takes a cut entry off the journal's end again.
 void CutJournal() {
     g_store.journalCut = hostfs::Truncate(g_store.journalFile, off_t(g_store.journalSize)) != 0;
@@ -211,9 +198,9 @@ bool Save(const std::string& entry) {
     if (g_store.journalFile < 0)
         return false;
     const std::string text = (g_store.journalSize == 0 ? kJournalHead : "") + entry;
-    bool ok = WriteAll(g_store.journalFile, text.data(), text.size());
+    bool ok = hostfs::WriteAll(g_store.journalFile, text.data(), text.size());
     ok = ok && !ShouldFail(FaultOp::Registry, journal) &&
-         WriteAll(g_store.journalFile, kEntryEnd, std::strlen(kEntryEnd));
+         hostfs::WriteAll(g_store.journalFile, kEntryEnd, std::strlen(kEntryEnd));
     if (!ok) {
         CutJournal();
         return false;
