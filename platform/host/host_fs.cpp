@@ -249,9 +249,10 @@ int Chmod(const std::string& path, mode_t mode) {
     return 0;
 }
 
-int Unlink(const std::string& path) {
-    if (!InMemory(path))
-        return unlink(path.c_str());
+namespace {
+
+// Takes a file (or an empty folder) out of its folder in memory.
+int RemoveEntry(const std::string& path, bool folder) {
     std::string name;
     Node* holder = Holder(path, &name);
     if (!holder)
@@ -259,10 +260,18 @@ int Unlink(const std::string& path) {
     auto it = holder->entries.find(name);
     if (it == holder->entries.end())
         return Fail(ENOENT);
-    if (it->second->folder)
-        return Fail(EISDIR);
+    if (it->second->folder != folder)
+        return Fail(folder ? ENOTDIR : EISDIR);
+    if (folder && !it->second->entries.empty())
+        return Fail(ENOTEMPTY);
     holder->entries.erase(it);
     return 0;
+}
+
+} // namespace
+
+int Unlink(const std::string& path) {
+    return InMemory(path) ? RemoveEntry(path, false) : unlink(path.c_str());
 }
 
 int Rename(const std::string& from, const std::string& to) {
@@ -315,21 +324,7 @@ int Mkdir(const std::string& path, mode_t mode) {
 }
 
 int Rmdir(const std::string& path) {
-    if (!InMemory(path))
-        return rmdir(path.c_str());
-    std::string name;
-    Node* holder = Holder(path, &name);
-    if (!holder)
-        return -1;
-    auto it = holder->entries.find(name);
-    if (it == holder->entries.end())
-        return Fail(ENOENT);
-    if (!it->second->folder)
-        return Fail(ENOTDIR);
-    if (!it->second->entries.empty())
-        return Fail(ENOTEMPTY);
-    holder->entries.erase(it);
-    return 0;
+    return InMemory(path) ? RemoveEntry(path, true) : rmdir(path.c_str());
 }
 
 bool List(const std::string& folder, std::vector<std::string>* names) {
