@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string_view>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace hostwin {
@@ -387,6 +388,54 @@ bool WriteWhole(const std::string& path, const std::string& text) {
         return false;
     bool ok = WriteAll(fd, text.data(), text.size());
     return Close(fd) == 0 && ok;
+}
+
+SharedText::~SharedText() {
+    if (mapped_)
+        munmap(mapped_, mappedSize_);
+}
+
+bool ReadShared(const std::string& path, std::shared_ptr<const SharedText>* out) {
+    auto shared = std::make_shared<SharedText>();
+    *out = shared;
+    auto plain = [&]() {
+        if (!ReadWhole(path, &shared->held_))
+            return false;
+        shared->text_ = shared->held_;
+        return true;
+    };
+    struct stat st;
+    if (InMemory(path) || Stat(path, &st) != 0 || st.st_size < (1 << 20))
+        return plain();
+    int fd = Open(path, O_RDONLY);
+    if (fd < 0)
+        return false;
+    // One byte more than the file holds, to see that it did not grow.
+    const size_t room = size_t(st.st_size) + 1;
+    void* p = mmap(nullptr, room, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    size_t got = 0;
+    ssize_t n = 0;
+    while (p != MAP_FAILED && got < room) {
+        n = Read(fd, static_cast<char*>(p) + got, room - got);
+        if (n == 0 || (n < 0 && errno != EINTR))
+            break;
+        got += n > 0 ? size_t(n) : 0;
+    }
+    const int error = errno;
+    Close(fd);
+    if (p != MAP_FAILED && n >= 0 && got < room) {
+        shared->mapped_ = p;
+        shared->mappedSize_ = room;
+        shared->text_ = std::string_view(static_cast<const char*>(p), got);
+        return true;
+    }
+    if (p != MAP_FAILED)
+        munmap(p, room);
+    if (p == MAP_FAILED || n >= 0) // no memory to map, or the file grew while it was read
+        return plain();
+    errno = error;
+    return false;
 }
 
 } // namespace hostfs
