@@ -556,6 +556,42 @@ bool ReadValue(std::string_view text, size_t* at, std::string_view line, size_t*
                       remove, what);
 }
 
+// Where the quoted text at `p` ends when the store writes it in just this
+// form: every escape one that the writer makes, nothing it would escape left
+// bare, and in a value's data neither a zero nor a line break, which the
+// writer gives as hex. npos otherwise.
+size_t QuotedInStoreForm(std::string_view line, size_t p, bool data) {
+    if (p >= line.size() || line[p] != '"')
+        return std::string::npos;
+    for (size_t i = p + 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"')
+            return i + 1;
+        if (c == '\r' || c == '\0')
+            return std::string::npos;
+        if (c == '\\') {
+            const char e = i + 1 < line.size() ? line[i + 1] : '\0';
+            if (e != '\\' && e != '"' && (data || (e != 'n' && e != 'r')))
+                return std::string::npos;
+            ++i;
+        }
+    }
+    return std::string::npos;
+}
+
+// A text value's whole line, its line end included, exactly as the store
+// writes it: "name"="text" or @="text". This answers at the speed of reading
+// for the common case; other data is formatted and compared.
+bool InStoreForm(std::string_view line) {
+    size_t p = line.empty() ? 0 : line[0] == '@' ? 1 : QuotedInStoreForm(line, 0, false);
+    if (p == 0 || p == 2 || p == std::string::npos) // "" is written as @
+        return false;
+    if (p >= line.size() || line[p] != '=')
+        return false;
+    p = QuotedInStoreForm(line, p + 1, true);
+    return p != std::string::npos && line.substr(p) == "\r\n";
+}
+
 // The value lines kept unread for one key while they are in the very form
 // the store writes them: sorted, each name once, nothing between them.
 struct UnreadLines {
@@ -570,11 +606,15 @@ struct UnreadLines {
     }
     // Takes the value at text[start, at) when it is in that form.
     bool Take(std::string_view text, size_t start, size_t at, const RegValue& v) {
-        form.clear();
-        AppendValue(v, &form);
-        if ((to > from && CompareNames(last, v.name) >= 0) ||
-            text.compare(start, at - start, form) != 0)
+        const std::string_view line = text.substr(start, at - start);
+        if (to > from && CompareNames(last, v.name) >= 0)
             return false;
+        if (!InStoreForm(line)) {
+            form.clear();
+            AppendValue(v, &form);
+            if (line != form)
+                return false;
+        }
         to = at;
         last = v.name;
         return true;
