@@ -504,7 +504,6 @@ bool WriteRegistry(const RegRoots& roots, const std::function<bool(std::string_v
                    size_t* size) {
     Output out;
     out.write = &write;
-    out.text.reserve(1 << 17);
     AppendRegistry(roots, &out);
     *size = out.written;
     return out.ok;
