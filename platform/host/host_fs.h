@@ -4,7 +4,9 @@
 // machine's code calls these instead of the system's file calls.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
@@ -38,6 +40,26 @@ bool WriteAll(int fd, const char* p, size_t n);
 // A whole file, read or written (made or emptied first).
 bool ReadWhole(const std::string& path, std::string* text);
 bool WriteWhole(const std::string& path, const std::string& text);
+
+// A whole file read into memory of its own, which a large file takes at
+// once rather than a page fault for each page, and which stays as long as
+// anything holds it.
+class SharedText {
+  public:
+    SharedText() = default;
+    SharedText(const SharedText&) = delete;
+    SharedText& operator=(const SharedText&) = delete;
+    ~SharedText();
+    std::string_view Text() const { return text_; }
+
+  private:
+    friend bool ReadShared(const std::string& path, std::shared_ptr<const SharedText>* out);
+    std::string held_;       // a small file, or one in memory
+    void* mapped_ = nullptr; // a large one
+    size_t mappedSize_ = 0;
+    std::string_view text_;
+};
+bool ReadShared(const std::string& path, std::shared_ptr<const SharedText>* out);
 
 } // namespace hostfs
 } // namespace hostwin

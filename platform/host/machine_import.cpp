@@ -60,7 +60,7 @@ std::string FromUtf16(const std::string& bytes) {
 // multiple texts in UTF-16 too; the registry of Windows 95/98 holds them
 // in its code page.
 void MakeAnsi(RegNode* key) {
-    for (RegValue& v : key->values)
+    for (RegValue& v : key->MutableValues())
         if (v.type == REG_EXPAND_SZ || v.type == REG_MULTI_SZ)
             v.data = FromUtf16(v.data);
     for (auto& sub : key->subkeys)
@@ -95,7 +95,7 @@ bool ReadExport(const std::string& path, RegRoots* roots, std::string* error) {
 std::shared_ptr<RegNode> Copied(const RegNode& from) {
     auto node = std::make_shared<RegNode>();
     node->name = from.name;
-    node->values = from.values;
+    node->MutableValues() = from.Values();
     for (const auto& sub : from.subkeys)
         node->AddSubkey(Copied(*sub));
     return node;
@@ -109,7 +109,7 @@ std::shared_ptr<RegNode> Copied(const RegNode& from) {
 void FillViews(RegRoots* roots) {
     RegNode* user = roots->ByName("HKEY_CURRENT_USER");
     RegNode* users = roots->ByName("HKEY_USERS");
-    if (user->subkeys.empty() && user->values.empty()) {
+    if (user->subkeys.empty() && !user->HasValues()) {
         std::shared_ptr<RegNode> from = users->FindSubkey(".DEFAULT");
         std::vector<std::shared_ptr<RegNode>> others;
         for (const auto& k : users->subkeys) {
@@ -122,19 +122,19 @@ void FillViews(RegRoots* roots) {
             from = others[0];
         if (from) {
             const std::shared_ptr<RegNode> copy = Copied(*from);
-            user->values = copy->values;
+            user->MutableValues() = copy->Values();
             for (const auto& sub : copy->subkeys)
                 user->AddSubkey(sub);
         }
     }
     RegNode* classes = roots->ByName("HKEY_CLASSES_ROOT");
-    if (classes->subkeys.empty() && classes->values.empty()) {
+    if (classes->subkeys.empty() && !classes->HasValues()) {
         std::shared_ptr<RegNode> software =
             roots->ByName("HKEY_LOCAL_MACHINE")->FindSubkey("Software");
         std::shared_ptr<RegNode> from = software ? software->FindSubkey("Classes") : nullptr;
         if (from) {
             const std::shared_ptr<RegNode> copy = Copied(*from);
-            classes->values = copy->values;
+            classes->MutableValues() = copy->Values();
             for (const auto& sub : copy->subkeys)
                 classes->AddSubkey(sub);
         }

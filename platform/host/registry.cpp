@@ -138,6 +138,18 @@ void CutJournal() {
     g_store.journalCut = hostfs::Truncate(g_store.journalFile, off_t(g_store.journalSize)) != 0;
 }
 
+// Writes the whole registry to `path`, made or emptied first.
+bool WriteStore(const std::string& path, size_t* size) {
+    int fd = hostfs::Open(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0)
+        return false;
+    bool ok = WriteRegistry(
+        g_roots,
+        [fd](std::string_view piece) { return hostfs::WriteAll(fd, piece.data(), piece.size()); },
+        size);
+    return hostfs::Close(fd) == 0 && ok;
+}
+
 // Writes the whole registry as the store, in place of the store and its
 // journal. Each step that writes is a fallible call, so that the sweeps
 // fail or stop each one: the new store is written beside the old one, the
@@ -150,9 +162,9 @@ void CutJournal() {
 bool Fold() {
     if (!Writable())
         return true;
-    const std::string text = FormatRegistry(g_roots, g_store.storeSize + g_store.journalSize);
     const std::string next = g_store.store + kStoreNext, old = g_store.store + kStoreAside;
-    if (ShouldFail(FaultOp::Registry, next.c_str()) || !hostfs::WriteWhole(next, text) ||
+    size_t size = 0;
+    if (ShouldFail(FaultOp::Registry, next.c_str()) || !WriteStore(next, &size) ||
         ShouldFail(FaultOp::Registry, old.c_str())) {
         hostfs::Unlink(next);
         return false;
@@ -167,7 +179,7 @@ bool Fold() {
     }
     if (aside)
         hostfs::Unlink(old);
-    g_store.storeSize = text.size();
+    g_store.storeSize = size;
     if (g_store.journalFile >= 0)
         hostfs::Close(g_store.journalFile);
     g_store.journalFile = -1;
@@ -220,16 +232,20 @@ void MarkDeleted(RegNode* node, bool deleted) {
 
 // Reads the store, or when a fold stopped between its two renames, the old
 // store that stepped aside, which a writable load puts back.
-bool ReadStore(const std::string& path, bool readOnly, std::string* text, std::string* error) {
-    if (hostfs::ReadWhole(path, text))
+bool ReadStore(const std::string& path, bool readOnly,
+               std::shared_ptr<const hostfs::SharedText>* text, std::string* error) {
+    if (hostfs::ReadShared(path, text))
         return true;
     if (errno == ENOENT) {
         const std::string old = path + kStoreAside;
         if (!readOnly && hostfs::Rename(old, path) == 0)
             return ReadStore(path, readOnly, text, error);
-        text->clear();
-        if (hostfs::ReadWhole(old, text) || errno == ENOENT)
+        if (hostfs::ReadShared(old, text))
             return true;
+        if (errno == ENOENT) {
+            *text = std::make_shared<hostfs::SharedText>();
+            return true;
+        }
     }
     if (error)
         *error = "cannot read " + path + ": " + std::strerror(errno);
@@ -244,18 +260,19 @@ bool LoadRegistry(const std::string& folder, bool readOnly, std::string* error) 
     FoldRegistry(); // of the machine mounted until now
     RegRoots roots;
     const std::string path = folder + kStoreName, journalPath = folder + kJournalName;
+    std::shared_ptr<const hostfs::SharedText> store;
     std::string text, what;
-    if (!ReadStore(path, readOnly, &text, error))
+    if (!ReadStore(path, readOnly, &store, error))
         return false;
-    if (!ParseRegistry(text, &roots, &what)) {
+    if (!ParseRegistry(store->Text(), &roots, &what, store)) {
         if (error)
             *error = path + " " + what;
         return false;
     }
-    const size_t storeSize = text.size();
+    const size_t storeSize = store->Text().size();
+    store.reset(); // the keys that keep lines unread hold it
     // The changes since the store was written; a cut entry at its end is
     // passed over, and taken off unless the machine is only read.
-    text.clear();
     if (!hostfs::ReadWhole(journalPath, &text) && errno != ENOENT) {
         if (error)
             *error = "cannot read " + journalPath + ": " + std::strerror(errno);

@@ -50,7 +50,7 @@ View Seen(const RegistryCopy& copy, const RegNode& key) {
     auto saved = copy.before.find(&key);
     if (saved != copy.before.end())
         return {&saved->second.values, &saved->second.subkeys};
-    return {&key.values, &key.subkeys};
+    return {&key.Values(), &key.subkeys};
 }
 
 // Every entry of `key` as `copy` sees it and, with `subkeys`, of the keys
@@ -126,7 +126,7 @@ RegistryCopy::~RegistryCopy() {
 void NoteChange(RegNode* key) {
     for (RegistryCopy* copy : g_copies)
         if (!copy->before.count(key))
-            copy->before[key] = KeyState{key->shared_from_this(), key->values, key->subkeys};
+            copy->before[key] = KeyState{key->shared_from_this(), key->Values(), key->subkeys};
     ++g_clock;
     for (RegNode* k = key; k; k = k->parent)
         k->changed = g_clock;

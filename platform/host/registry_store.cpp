@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace hostwin {
 
@@ -101,15 +102,36 @@ void AppendValue(const RegValue& v, std::string* out) {
     *out += "\r\n";
 }
 
+// The text being written: kept whole, or handed on in pieces.
+struct Output {
+    std::string text;
+    const std::function<bool(std::string_view)>* write = nullptr; // null: kept whole
+    size_t written = 0;
+    bool ok = true;
+
+    void Flush(size_t atLeast) {
+        if (!write || text.size() < atLeast)
+            return;
+        ok = ok && (*write)(text);
+        written += text.size();
+        text.clear();
+    }
+};
+
 // `path` holds the key's path on entry and again on return.
-void AppendKey(const RegNode& key, std::string* path, bool isRoot, std::string* out) {
-    if (!isRoot || !key.values.empty()) {
-        *out += '[';
-        *out += *path;
-        *out += "]\r\n";
-        for (const RegValue& v : key.values)
-            AppendValue(v, out);
-        *out += "\r\n";
+void AppendKey(const RegNode& key, std::string* path, bool isRoot, Output* out) {
+    if (!isRoot || key.HasValues()) {
+        std::string& text = out->text;
+        text += '[';
+        text += *path;
+        text += "]\r\n";
+        if (!key.Unread().empty()) // in this very form, checked as it was read
+            text.append(key.Unread().data(), key.Unread().size());
+        else
+            for (const RegValue& v : key.Values())
+                AppendValue(v, &text);
+        text += "\r\n";
+        out->Flush(1 << 16);
     }
     const size_t length = path->size();
     for (const auto& sub : key.subkeys) {
@@ -118,6 +140,16 @@ void AppendKey(const RegNode& key, std::string* path, bool isRoot, std::string* 
         AppendKey(*sub, path, false, out);
         path->resize(length);
     }
+}
+
+void AppendRegistry(const RegRoots& roots, Output* out) {
+    out->text += "REGEDIT4\r\n\r\n";
+    std::string path;
+    for (const auto& root : roots.keys) {
+        path = root->name;
+        AppendKey(*root, &path, true, out);
+    }
+    out->Flush(0);
 }
 
 int HexDigit(char c) {
@@ -220,15 +252,14 @@ bool ParseValue(std::string_view line, size_t p, RegValue* v, bool* remove, std:
     std::string_view data = line.substr(p);
     if (!data.empty() && data[0] == '"') {
         size_t q = 0;
-        std::string text;
-        text.reserve(data.size()); // one allocation, not one for each escape
-        if (!ReadQuoted(data, &q, &text) || !RestIsEmpty(data, q)) {
+        v->data.clear();
+        v->data.reserve(data.size()); // one allocation, not one for each escape
+        if (!ReadQuoted(data, &q, &v->data) || !RestIsEmpty(data, q)) {
             *what = "bad text value";
             return false;
         }
-        text += '\0';
+        v->data += '\0';
         v->type = REG_SZ;
-        v->data = std::move(text);
         return true;
     }
     data = TrimRight(data.substr(0, data.find(';')));
@@ -375,12 +406,30 @@ int CompareNames(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
+const std::vector<RegValue>& RegNode::Values() const {
+    if (!unread_.empty())
+        ReadUnread();
+    return values_;
+}
+
+std::vector<RegValue>& RegNode::MutableValues() {
+    if (!unread_.empty())
+        ReadUnread();
+    return values_;
+}
+
+bool RegNode::HasValues() const {
+    return !unread_.empty() || !values_.empty();
+}
+
 RegValue* RegNode::FindValue(std::string_view n) {
+    std::vector<RegValue>& values = MutableValues();
     size_t at = LowerBound(values, n, ValueName);
     return at < values.size() && CompareNames(values[at].name, n) == 0 ? &values[at] : nullptr;
 }
 
 RegValue* RegNode::SetValue(RegValue v) {
+    std::vector<RegValue>& values = MutableValues();
     size_t at = LowerBound(values, v.name, ValueName);
     if (at < values.size() && CompareNames(values[at].name, v.name) == 0) {
         values[at].type = v.type;
@@ -394,8 +443,13 @@ RegValue* RegNode::SetValue(RegValue v) {
 bool RegNode::RemoveValue(std::string_view n) {
     RegValue* v = FindValue(n);
     if (v)
-        values.erase(values.begin() + (v - values.data()));
+        values_.erase(values_.begin() + (v - values_.data()));
     return v != nullptr;
+}
+
+void RegNode::SetUnread(std::string_view lines, std::shared_ptr<const void> keep) {
+    unread_ = lines;
+    keep_ = std::move(keep);
 }
 
 std::shared_ptr<RegNode> RegNode::FindSubkey(std::string_view n) const {
@@ -440,15 +494,19 @@ RegNode* RegRoots::ByName(std::string_view name) const {
 }
 
 std::string FormatRegistry(const RegRoots& roots, size_t expected) {
-    std::string out;
-    out.reserve(expected + expected / 8);
-    out = "REGEDIT4\r\n\r\n";
-    std::string path;
-    for (const auto& root : roots.keys) {
-        path = root->name;
-        AppendKey(*root, &path, true, &out);
-    }
-    return out;
+    Output out;
+    out.text.reserve(expected + expected / 8);
+    AppendRegistry(roots, &out);
+    return std::move(out.text);
+}
+
+bool WriteRegistry(const RegRoots& roots, const std::function<bool(std::string_view)>& write,
+                   size_t* size) {
+    Output out;
+    out.write = &write;
+    AppendRegistry(roots, &out);
+    *size = out.written;
+    return out.ok;
 }
 
 std::string FormatValueName(const std::string& name) {
@@ -467,24 +525,129 @@ std::string FormatValueData(const RegValue& value, bool wrap) {
 
 namespace {
 
-// The value lines of the key block that begins at `at`: a key's values are
-// then allocated once, not regrown line by line, which for a large store
-// costs more than the reading.
-size_t ValueLinesAhead(std::string_view text, size_t at) {
-    size_t count = 0;
-    std::string_view line;
-    while (NextLine(text, &at, &line)) {
-        line.remove_prefix(SkipBlanks(line, 0));
-        if (!line.empty() && line[0] == '[')
-            break;
-        count += !line.empty() && (line[0] == '"' || line[0] == '@');
+// Reads the value line `line` (the blanks before it taken off) and the
+// continuation lines that follow it from *at on, counted in *number. `v`
+// and `joined` are reused from line to line.
+bool ReadValue(std::string_view text, size_t* at, std::string_view line, size_t* number,
+               RegValue* v, bool* remove, std::string* joined, std::string* what) {
+    v->name.clear();
+    v->data.clear();
+    v->type = REG_NONE;
+    *remove = false;
+    std::string_view whole = line;
+    const size_t data = DataStart(line, &v->name);
+    if (data >= line.size() || line[data] != '"') {
+        // Only other data than text is wrapped onto continuation lines.
+        whole = TrimRight(line);
+        if (!whole.empty() && whole.back() == '\\') {
+            joined->assign(whole.data(), whole.size());
+            std::string_view next;
+            while (!joined->empty() && joined->back() == '\\' && NextLine(text, at, &next)) {
+                ++*number;
+                joined->pop_back();
+                next = TrimRight(next);
+                joined->append(next.data(), next.size());
+            }
+            whole = *joined;
+        }
     }
-    return count;
+    return ParseValue(whole, data == std::string::npos ? data : std::min(data, whole.size()), v,
+                      remove, what);
 }
+
+// Where the quoted text at `p` ends when the store writes it in just this
+// form: every escape one that the writer makes, nothing it would escape left
+// bare, and in a value's data neither a zero nor a line break, which the
+// writer gives as hex. npos otherwise.
+size_t QuotedInStoreForm(std::string_view line, size_t p, bool data) {
+    if (p >= line.size() || line[p] != '"')
+        return std::string::npos;
+    for (size_t i = p + 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"')
+            return i + 1;
+        if (c == '\r' || c == '\0')
+            return std::string::npos;
+        if (c == '\\') {
+            const char e = i + 1 < line.size() ? line[i + 1] : '\0';
+            if (e != '\\' && e != '"' && (data || (e != 'n' && e != 'r')))
+                return std::string::npos;
+            ++i;
+        }
+    }
+    return std::string::npos;
+}
+
+// A text value's whole line, its line end included, exactly as the store
+// writes it: "name"="text" or @="text". This answers at the speed of reading
+// for the common case; other data is formatted and compared.
+bool InStoreForm(std::string_view line) {
+    size_t p = line.empty() ? 0 : line[0] == '@' ? 1 : QuotedInStoreForm(line, 0, false);
+    if (p == 0 || p == 2 || p == std::string::npos) // "" is written as @
+        return false;
+    if (p >= line.size() || line[p] != '=')
+        return false;
+    p = QuotedInStoreForm(line, p + 1, true);
+    return p != std::string::npos && line.substr(p) == "\r\n";
+}
+
+// The value lines kept unread for one key while they are in the very form
+// the store writes them: sorted, each name once, nothing between them.
+struct UnreadLines {
+    RegNode* key = nullptr;
+    size_t from = 0, to = 0;
+    std::string last, form; // the last name; a value as the store writes it
+
+    void Start(RegNode* node, size_t at) {
+        key = node;
+        from = to = at;
+        last.clear();
+    }
+    // Takes the value at text[start, at) when it is in that form.
+    bool Take(std::string_view text, size_t start, size_t at, const RegValue& v) {
+        const std::string_view line = text.substr(start, at - start);
+        if (to > from && CompareNames(last, v.name) >= 0)
+            return false;
+        if (!InStoreForm(line)) {
+            form.clear();
+            AppendValue(v, &form);
+            if (line != form)
+                return false;
+        }
+        to = at;
+        last = v.name;
+        return true;
+    }
+    void End(std::string_view text, const std::shared_ptr<const void>& keep) {
+        if (key && to > from)
+            key->SetUnread(text.substr(from, to - from), keep);
+        key = nullptr;
+    }
+};
 
 } // namespace
 
-bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error) {
+void RegNode::ReadUnread() const {
+    const std::string_view text = unread_;
+    unread_ = {};
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        count += (text[i] == '"' || text[i] == '@') && (i == 0 || text[i - 1] == '\n');
+    values_.reserve(values_.size() + count);
+    // Checked when the store was read: sorted, each name once, no deletion.
+    size_t at = 0, number = 0;
+    std::string_view line;
+    std::string joined, what;
+    RegValue v;
+    bool remove = false;
+    while (NextLine(text, &at, &line))
+        if (ReadValue(text, &at, line, &number, &v, &remove, &joined, &what) && !remove)
+            values_.push_back(std::move(v));
+    keep_.reset();
+}
+
+bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error,
+                   const std::shared_ptr<const void>& keep) {
     // A final Ctrl-Z, as DOS editors end a file, is not part of the text.
     if (!text.empty() && text.back() == '\x1a')
         text.remove_suffix(1);
@@ -499,49 +662,39 @@ bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error) {
         return fail(1, "the store does not begin with REGEDIT4");
     number = 1;
     RegNode* current = nullptr;
+    UnreadLines unread;
     std::string what, joined;
-    while (NextLine(text, &at, &line)) {
+    RegValue v;
+    for (size_t start = at; NextLine(text, &at, &line); start = at) {
         ++number;
         line.remove_prefix(SkipBlanks(line, 0));
-        if (line.empty() || line[0] == ';')
+        if (line.empty() || line[0] == ';') {
+            unread.End(text, keep);
             continue;
+        }
         if (line[0] == '[') {
+            unread.End(text, keep);
             if (!ParseKeyLine(line, roots, &current, &what))
                 return fail(number, what);
-            if (current && current->values.empty())
-                current->values.reserve(ValueLinesAhead(text, at));
+            if (keep && current && !current->HasValues())
+                unread.Start(current, at);
             continue;
         }
         if (!current)
             return fail(number, "value outside a key");
         const size_t first = number;
-        std::string_view whole = line;
-        RegValue v;
-        const size_t data = DataStart(line, &v.name);
-        if (data >= line.size() || line[data] != '"') {
-            // Only other data than text is wrapped onto continuation lines.
-            whole = TrimRight(line);
-            if (!whole.empty() && whole.back() == '\\') {
-                joined.assign(whole.data(), whole.size());
-                std::string_view next;
-                while (!joined.empty() && joined.back() == '\\' && NextLine(text, &at, &next)) {
-                    ++number;
-                    joined.pop_back();
-                    next = TrimRight(next);
-                    joined.append(next.data(), next.size());
-                }
-                whole = joined;
-            }
-        }
         bool remove = false;
-        if (!ParseValue(whole, data == std::string::npos ? data : std::min(data, whole.size()), &v,
-                        &remove, &what))
+        if (!ReadValue(text, &at, line, &number, &v, &remove, &joined, &what))
             return fail(first, what);
+        if (unread.key && !remove && unread.Take(text, start, at, v))
+            continue;
+        unread.End(text, keep); // what follows is read at once, after what was kept
         if (remove)
             current->RemoveValue(v.name);
         else
-            current->SetValue(std::move(v));
+            current->SetValue(v);
     }
+    unread.End(text, keep);
     return true;
 }
 

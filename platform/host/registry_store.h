@@ -5,6 +5,7 @@
 
 #include "platform/win32.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,14 +22,22 @@ struct RegValue {
 // Names keep the case they were created with and are compared without it.
 // Subkeys and values are kept sorted that way, so that a name is found by
 // halving instead of by walking every sibling.
+//
+// A key read from a store in the form the store is written keeps its value
+// lines as text until something asks for its values: a used machine's store
+// holds tens of thousands of values that a run never reads, and a fold
+// writes such a key's lines back as they are.
 struct RegNode : std::enable_shared_from_this<RegNode> {
     std::string name;
     RegNode* parent = nullptr; // null for a root; meaningless once deleted
     bool deleted = false;
-    unsigned long changed = 0;    // when a change last touched this key or one below it
-    std::vector<RegValue> values; // sorted without regard to case
+    unsigned long changed = 0; // when a change last touched this key or one below it
     std::vector<std::shared_ptr<RegNode>> subkeys; // sorted without regard to case
 
+    // Sorted without regard to case.
+    const std::vector<RegValue>& Values() const;
+    std::vector<RegValue>& MutableValues();
+    bool HasValues() const;
     RegValue* FindValue(std::string_view name);
     // Sets a value; one that exists keeps the case of its name.
     RegValue* SetValue(RegValue value);
@@ -38,6 +47,17 @@ struct RegNode : std::enable_shared_from_this<RegNode> {
     void AddSubkey(const std::shared_ptr<RegNode>& key);
     void RemoveSubkey(const RegNode* key);
     std::string FullPath() const; // "HKEY_CURRENT_USER\Software\X"
+
+    // Value lines not read yet, exactly as the store writes these values,
+    // and what keeps their text alive.
+    void SetUnread(std::string_view lines, std::shared_ptr<const void> keep);
+    std::string_view Unread() const { return unread_; }
+
+  private:
+    void ReadUnread() const;
+    mutable std::vector<RegValue> values_;
+    mutable std::string_view unread_;
+    mutable std::shared_ptr<const void> keep_;
 };
 
 enum { RootCount = 6 };
@@ -56,9 +76,16 @@ int CompareNames(std::string_view a, std::string_view b);
 // The store as text, keys and values sorted without regard to case; room
 // for `expected` bytes is taken at once.
 std::string FormatRegistry(const RegRoots& roots, size_t expected = 0);
+// The same text handed to `write` in pieces of about 64 KB, so that a large
+// store is never held whole; false when a `write` failed. *size: the text's.
+bool WriteRegistry(const RegRoots& roots, const std::function<bool(std::string_view)>& write,
+                   size_t* size);
 // Reads a store, or a journal on top of what is read already; on failure
-// answers false with "line N: what" in *error.
-bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error);
+// answers false with "line N: what" in *error. With `keep`, which keeps
+// `text` alive, the value lines of a key that are in the store's own form
+// stay unread until they are asked for; every line is checked all the same.
+bool ParseRegistry(std::string_view text, RegRoots* roots, std::string* error,
+                   const std::shared_ptr<const void>& keep = nullptr);
 
 // A value's name as the store writes it ("name" or @), and its data after
 // the "=": "text", dword:..., hex:... (on one line when `wrap` is false).

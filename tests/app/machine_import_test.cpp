@@ -102,7 +102,7 @@ void Flatten(const hostwin::RegNode& key, const std::string& path, Flat* flat) {
     for (char& c : lower)
         c = char(tolower(static_cast<unsigned char>(c)));
     flat->keys.insert(lower);
-    for (const hostwin::RegValue& v : key.values) {
+    for (const hostwin::RegValue& v : key.Values()) {
         std::string name = v.name;
         for (char& c : name)
             c = char(tolower(static_cast<unsigned char>(c)));

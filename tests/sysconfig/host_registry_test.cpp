@@ -178,9 +178,10 @@ TEST(HostRegistry, TheStoreReadsTheFormsTheRegistryEditorReads) {
         HostWrite(store, text);
         if (!hostwin::MountMachine(folder, error))
             return std::string("refused");
+        // A change beside the key read, so that only a load and a fold see it.
         HKEY x;
         EXPECT_EQ(
-            RegCreateKeyExA(HKEY_USERS, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &x, nullptr),
+            RegCreateKeyExA(HKEY_USERS, "y", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &x, nullptr),
             0);
         EXPECT_EQ(RegSetValueExA(x, "saved", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1), 0);
         RegCloseKey(x);
@@ -209,6 +210,16 @@ TEST(HostRegistry, TheStoreReadsTheFormsTheRegistryEditorReads) {
         head + "[HKEY_USERS\\x\\gone\\deep]\r\n\"v\"=\"1\"\r\n[HKEY_USERS\\x]\r\n\"a\"=\"1;2\"\r\n"
                "\"b\"=\"1\"\r\n@=dword:00000002\r\n\"h\"=hex:01,0a,f0\r\n[-HKEY_USERS\\x\\gone]\r\n"
                "[-HKEY_USERS\\x\\never]\r\n[HKEY_USERS\\x]\r\n\"b\"=-\r\n\"c\"=-\r\n",
+        // out of order, a name twice, a key twice, a blank line among values, bare line feeds
+        head + "[HKEY_USERS\\x]\r\n\"h\"=hex:01,0a,f0\r\n\"a\"=\"1;2\"\r\n@=dword:00000002\r\n",
+        head + "[HKEY_USERS\\x]\r\n@=dword:00000002\r\n\"a\"=\"1\"\r\n\"A\"=\"1;2\"\r\n"
+               "\"h\"=hex:01,0a,f0\r\n",
+        head + "[HKEY_USERS\\x]\r\n@=dword:00000002\r\n\r\n[HKEY_USERS\\x]\r\n\"a\"=\"1;2\"\r\n"
+               "\"h\"=hex:01,0a,f0\r\n",
+        head + "[HKEY_USERS\\x]\r\n@=dword:00000002\r\n\r\n\"a\"=\"1;2\"\r\n\"h\"=hex:01,0a,f0\r\n",
+        "REGEDIT4\n\n[HKEY_USERS\\x]\n@=dword:00000002\n\"a\"=\"1;2\"\n\"h\"=hex:01,0a,f0\n",
+        // the store as it is written
+        expected,
     };
     for (const std::string& form : forms)
         EXPECT_EQ(saved(form, &error), expected) << form << "\n" << error;
