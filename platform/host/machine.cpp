@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -31,7 +32,7 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-bool ValidComponent(const std::string& name, bool allowWildcards) {
+bool ValidComponent(std::string_view name, bool allowWildcards) {
     for (unsigned char c : name) {
         if (c < 32 || std::strchr("<>:\"|", c))
             return false;
@@ -41,21 +42,29 @@ bool ValidComponent(const std::string& name, bool allowWildcards) {
     return true;
 }
 
-// Finds `name` in host directory `dir` whatever its case. An entry of
-// exactly that name wins, and one lstat finds it without reading the whole
-// directory, which every component of every path would otherwise cost.
-std::string MatchEntry(const std::string& dir, const std::string& name) {
-    struct stat st;
-    if (hostfs::Lstat(dir + "/" + name, &st) == 0)
-        return name;
+// Adds "/" and `name` to the host folder path `host`, in the case the entry
+// is stored in, and stats it; false when no entry of that name in any case
+// is there. An entry of exactly that name wins, and one lstat finds it
+// without reading the whole folder, which every component of every path
+// would otherwise cost.
+bool AddEntry(std::string* host, std::string_view name, struct stat* st) {
+    const size_t folderEnd = host->size();
+    host->push_back('/');
+    host->append(name);
+    if (hostfs::Lstat(*host, st) == 0)
+        return !S_ISLNK(st->st_mode) || hostfs::Stat(*host, st) == 0;
     std::vector<std::string> names;
-    if (!hostfs::List(dir, &names))
-        return name;
-    std::string found = name;
+    if (!hostfs::List(host->substr(0, folderEnd), &names))
+        return false;
+    const std::string wanted(name);
+    const std::string* found = nullptr;
     for (const std::string& entry : names)
-        if (EqualNoCase(entry, name))
-            found = entry;
-    return found;
+        if (EqualNoCase(entry, wanted))
+            found = &entry;
+    if (!found)
+        return false;
+    host->replace(folderEnd + 1, std::string::npos, *found);
+    return hostfs::Stat(*host, st) == 0;
 }
 
 bool WriteText(const std::string& path, const char* text) {
@@ -250,35 +259,37 @@ bool HostIsReadOnly(const std::string& host) {
 std::string FullDosPath(const char* dosPath) {
     if (!dosPath || !*dosPath)
         return "";
-    std::string in(dosPath);
-    std::string prefix;
-    size_t pos = 0;
-    if (in.size() >= 2 && in[1] == ':') {
-        prefix = std::string(1, Upper(in[0])) + ":";
-        pos = 2;
+    const char* p = dosPath;
+    std::string out;
+    out.reserve(std::strlen(dosPath) + 3);
+    if (p[1] == ':') {
+        out += Upper(p[0]);
+        out += ':';
+        p += 2;
     } else {
-        if (IsSeparator(in[0]) && in.size() > 1 && IsSeparator(in[1]))
+        if (IsSeparator(p[0]) && IsSeparator(p[1]))
             return ""; // network paths do not exist on this machine
-        prefix = "C:"; // the current directory is C:\ .
+        out = "C:";    // the current directory is C:\ .
     }
-    std::vector<std::string> parts;
-    std::string cur;
-    for (size_t i = pos; i <= in.size(); ++i) {
-        if (i == in.size() || IsSeparator(in[i])) {
-            if (cur == "..") {
-                if (!parts.empty())
-                    parts.pop_back();
-            } else if (!cur.empty() && cur != ".") {
-                parts.push_back(cur);
-            }
-            cur.clear();
-        } else {
-            cur += in[i];
+    const size_t root = out.size();
+    while (*p) {
+        const char* name = p;
+        while (*p && !IsSeparator(*p))
+            ++p;
+        const std::string_view part(name, size_t(p - name));
+        if (*p)
+            ++p;
+        if (part == "..") {
+            size_t cut = out.rfind('\\');
+            if (cut != std::string::npos && cut >= root)
+                out.erase(cut);
+        } else if (!part.empty() && part != ".") {
+            out += '\\';
+            out += part;
         }
     }
-    std::string out = prefix + "\\";
-    for (size_t i = 0; i < parts.size(); ++i)
-        out += (i ? "\\" : "") + parts[i];
+    if (out.size() == root)
+        out += '\\';
     return out;
 }
 
@@ -291,33 +302,44 @@ MappedPath MapPath(const char* dosPath, bool allowWildcards) {
         m.error = ERROR_FILENAME_EXCED_RANGE;
         return m;
     }
-    std::string full = FullDosPath(dosPath);
+    const std::string full = FullDosPath(dosPath);
     if (full.empty() || !((full[0] >= 'A' && full[0] <= 'Z')))
         return m;
     m.drive = full[0];
-    std::string host = g_folder + "/drive_" + Lower(m.drive);
-    bool isDir = false;
-    if (!HostExists(host, &isDir) || !isDir)
+    std::string host;
+    host.reserve(g_folder.size() + 8 + full.size());
+    host = g_folder;
+    host += "/drive_";
+    host += Lower(m.drive);
+    struct stat st;
+    if (hostfs::Stat(host, &st) != 0 || !S_ISDIR(st.st_mode))
         return m;
-    bool parentExists = true;
-    size_t start = 3;
-    while (start <= full.size() && start < full.size()) {
+    // Below a component that is not there nothing is, and names stay as given.
+    bool parentExists = true, parentIsFolder = true;
+    for (size_t start = 3; start < full.size();) {
         size_t end = full.find('\\', start);
         if (end == std::string::npos)
             end = full.size();
-        std::string part = full.substr(start, end - start);
-        bool last = end == full.size();
+        const std::string_view part = std::string_view(full).substr(start, end - start);
+        const bool last = end == full.size();
         if (!ValidComponent(part, allowWildcards && last)) {
             m.error = ERROR_INVALID_NAME;
             return m;
         }
-        std::string name = parentExists ? MatchEntry(host, part) : part;
-        host += "/" + name;
-        if (parentExists && !last)
-            parentExists = HostExists(host);
+        if (last) // st is still the parent's
+            parentIsFolder = parentExists && S_ISDIR(st.st_mode);
+        if (parentExists) {
+            parentExists = AddEntry(&host, part, &st);
+        } else {
+            host += '/';
+            host += part;
+        }
         start = end + 1;
     }
-    m.host = host;
+    m.exists = parentExists;
+    m.mode = parentExists ? st.st_mode : 0;
+    m.parentIsFolder = parentIsFolder;
+    m.host = std::move(host);
     m.valid = true;
     m.error = 0;
     return m;
