@@ -12,7 +12,6 @@
 #include <strings.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -181,25 +180,30 @@ namespace {
 
 // Open files keep a read-ahead and a write-behind buffer, as the system's
 // cache would: a copy in 2048-byte calls then costs few host calls. The
-// buffer grows with use up to Size, so that a small file costs little.
+// buffer grows with use up to Size: a small file costs little.
 struct OpenFile {
-    enum { Size = 64 * 1024, FirstSize = 1024 };
+    enum { Size = 64 * 1024, FirstSize = 256 };
+    HFILE file = HFILE_ERROR;
     std::unique_ptr<char[]> data;    // `capacity` bytes, not cleared: only what was read or
     size_t capacity = 0;             // written is used
+    size_t readAhead = Size;         // what the first read takes: no more than the file holds
     size_t readPos = 0, readLen = 0; // unread bytes are data[readPos, readLen)
     size_t pending = 0;              // bytes written but not yet on disk
-    std::string path;                // as opened, so that a fault names the file
+    char path[MAX_PATH] = {};        // as opened, so that a fault names the file
 };
-std::map<HFILE, OpenFile> g_open;
+// A program keeps few files open at once: a short list does.
+std::vector<OpenFile> g_open;
 
 OpenFile* Lookup(HFILE file) {
-    auto it = g_open.find(file);
-    return it == g_open.end() ? nullptr : &it->second;
+    for (OpenFile& f : g_open)
+        if (f.file == file)
+            return &f;
+    return nullptr;
 }
 
 const char* PathOf(HFILE file) {
     OpenFile* f = Lookup(file);
-    return f ? f->path.c_str() : nullptr;
+    return f ? f->path : nullptr;
 }
 
 bool Flush(HFILE file, OpenFile* f) {
@@ -215,11 +219,10 @@ void DropReadAhead(HFILE file, OpenFile* f) {
     f->readPos = f->readLen = 0;
 }
 
-// Gives the buffer room for `size` bytes (at most Size), at least twice
-// what it had; the first `keep` bytes stay.
+// Gives the buffer room for `size` bytes (at most Size); the first `keep`
+// bytes stay.
 void Grow(OpenFile* f, size_t size, size_t keep) {
-    size = std::min(std::max({size, 2 * f->capacity, size_t(OpenFile::FirstSize)}),
-                    size_t(OpenFile::Size));
+    size = std::min(size, size_t(OpenFile::Size));
     if (size <= f->capacity)
         return;
     std::unique_ptr<char[]> data(new char[size]);
@@ -229,11 +232,17 @@ void Grow(OpenFile* f, size_t size, size_t keep) {
     f->capacity = size;
 }
 
-HFILE Track(int fd, LPCSTR path) {
+// `m` is the mapped path of the file as it was opened. The path fits: a
+// longer one does not map.
+HFILE Track(int fd, LPCSTR path, const MappedPath& m) {
     if (fd >= 0) {
-        OpenFile& f = g_open[fd];
+        OpenFile* known = Lookup(fd);
+        OpenFile& f = known ? *known : g_open.emplace_back();
         f = OpenFile();
-        f.path = path;
+        f.file = fd;
+        if (m.exists && m.size < off_t(OpenFile::Size))
+            f.readAhead = std::max(size_t(m.size) + 1, size_t(OpenFile::FirstSize));
+        std::strncpy(f.path, path, sizeof f.path - 1);
     }
     return fd;
 }
@@ -255,7 +264,8 @@ HFILE _lcreat(LPCSTR path, int attribute) {
         return Fail(ErrnoToWin32(errno));
     if (attribute & FILE_ATTRIBUTE_READONLY)
         hostfs::Fchmod(fd, 0444);
-    return Track(fd, path);
+    m.exists = false; // made empty
+    return Track(fd, path, m);
 }
 
 HFILE _lopen(LPCSTR path, int mode) {
@@ -275,7 +285,7 @@ HFILE _lopen(LPCSTR path, int mode) {
     int fd = hostfs::Open(m.host, flags);
     if (fd < 0)
         return Fail(ErrnoToWin32(errno));
-    return Track(fd, path);
+    return Track(fd, path, m);
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
@@ -291,7 +301,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
     while (done < count) {
         if (f->readPos == f->readLen) {
             if (f->readLen == f->capacity) // the last read filled it: the file goes on
-                Grow(f, count - done, 0);
+                Grow(f, f->capacity ? 2 * f->capacity : f->readAhead, 0);
             ssize_t n = hostfs::Read(file, f->data.get(), f->capacity);
             if (n < 0 && errno == EINTR)
                 continue;
@@ -322,7 +332,8 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
         return UINT(Fail(ERROR_INVALID_HANDLE));
     DropReadAhead(file, f);
     if (f->pending + count > f->capacity)
-        Grow(f, f->pending + count, f->pending);
+        Grow(f, std::max({f->pending + count, 2 * f->capacity, size_t(OpenFile::FirstSize)}),
+             f->pending);
     if (f->pending + count > size_t(OpenFile::Size)) {
         if (!Flush(file, f))
             return UINT(Fail(ERROR_WRITE_FAULT));
@@ -342,7 +353,9 @@ HFILE _lclose(HFILE file) {
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);
     bool flushed = Flush(file, f);
-    g_open.erase(file);
+    if (f != &g_open.back())
+        *f = std::move(g_open.back());
+    g_open.pop_back();
     if (hostfs::Close(file) != 0 || fail || !flushed)
         return Fail(flushed ? ERROR_INVALID_HANDLE : ERROR_WRITE_FAULT);
     return 0;

@@ -29,14 +29,15 @@ struct Node {
 };
 
 struct MemoryFile {
+    int fd = -1;
     std::shared_ptr<Node> node;
     size_t at = 0;
     int flags = 0;
 };
 
 std::shared_ptr<Node> g_root;
-std::map<int, MemoryFile> g_files;
-int g_nextFile = 1 << 20; // far from the system's descriptors
+std::vector<MemoryFile> g_files; // few are open at once
+int g_nextFile = 1 << 20;        // far from the system's descriptors
 
 bool InMemory(const std::string& path) {
     const size_t n = sizeof kMemoryFolder - 1;
@@ -52,9 +53,9 @@ int Fail(int error) {
     return -1;
 }
 
-// The folder that holds `path` and the last name in it; null with errno
-// set when that folder is not there.
-Node* Holder(const std::string& path, std::string* name) {
+// The folder that holds `path` and the last name in it (a view into
+// `path`); null with errno set when that folder is not there.
+Node* Holder(const std::string& path, std::string_view* name) {
     if (!g_root)
         g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
     Node* node = g_root.get();
@@ -71,7 +72,7 @@ Node* Holder(const std::string& path, std::string* name) {
         }
         node = it->second.get();
     }
-    *name = path.substr(at);
+    *name = std::string_view(path).substr(at);
     return node;
 }
 
@@ -117,8 +118,10 @@ std::shared_ptr<Node> Find(const std::string& path) {
 }
 
 MemoryFile* Lookup(int fd) {
-    auto it = g_files.find(fd);
-    return it == g_files.end() ? nullptr : &it->second;
+    for (MemoryFile& f : g_files)
+        if (f.fd == fd)
+            return &f;
+    return nullptr;
 }
 
 } // namespace
@@ -148,23 +151,23 @@ int Stat(const std::string& path, struct stat* st) {
 int Open(const std::string& path, int flags, mode_t mode) {
     if (!InMemory(path))
         return open(path.c_str(), flags, mode);
-    std::string name;
+    std::string_view name;
     Node* holder = Holder(path, &name);
     if (!holder)
         return -1;
-    std::shared_ptr<Node>& node = holder->entries[name];
-    if (!node) {
-        if (!(flags & O_CREAT)) {
-            holder->entries.erase(name);
+    auto it = holder->entries.find(name);
+    if (it == holder->entries.end()) {
+        if (!(flags & O_CREAT))
             return Fail(ENOENT);
-        }
-        node = std::make_shared<Node>(Node{false, mode & 0777, "", {}});
-    } else if (node->folder && (flags & O_ACCMODE) != O_RDONLY) {
+        it = holder->entries.emplace(name, std::make_shared<Node>(Node{false, mode & 0777, "", {}}))
+                 .first;
+    } else if (it->second->folder && (flags & O_ACCMODE) != O_RDONLY) {
         return Fail(EISDIR);
     }
+    const std::shared_ptr<Node>& node = it->second;
     if ((flags & O_TRUNC) && (flags & O_ACCMODE) != O_RDONLY)
         node->data.clear();
-    g_files[g_nextFile] = MemoryFile{node, 0, flags};
+    g_files.push_back(MemoryFile{g_nextFile, node, 0, flags});
     return g_nextFile++;
 }
 
@@ -216,7 +219,13 @@ off_t Seek(int fd, off_t offset, int whence) {
 int Close(int fd) {
     if (!IsMemoryFile(fd))
         return close(fd);
-    return g_files.erase(fd) ? 0 : Fail(EBADF);
+    MemoryFile* f = Lookup(fd);
+    if (!f)
+        return Fail(EBADF);
+    if (f != &g_files.back())
+        *f = std::move(g_files.back());
+    g_files.pop_back();
+    return 0;
 }
 
 int Fchmod(int fd, mode_t mode) {
@@ -253,7 +262,7 @@ namespace {
 
 // Takes a file (or an empty folder) out of its folder in memory.
 int RemoveEntry(const std::string& path, bool folder) {
-    std::string name;
+    std::string_view name;
     Node* holder = Holder(path, &name);
     if (!holder)
         return -1;
@@ -279,7 +288,7 @@ int Rename(const std::string& from, const std::string& to) {
         return rename(from.c_str(), to.c_str());
     if (InMemory(from) != InMemory(to))
         return Fail(EXDEV);
-    std::string fromName, toName;
+    std::string_view fromName, toName;
     Node* fromHolder = Holder(from, &fromName);
     if (!fromHolder)
         return -1;
@@ -301,8 +310,11 @@ int Rename(const std::string& from, const std::string& to) {
     }
     if (node->folder && to.compare(0, from.size() + 1, from + "/") == 0)
         return Fail(EINVAL);
-    fromHolder->entries.erase(it);
-    toHolder->entries[toName] = node;
+    fromHolder->entries.erase(it); // the names are views into the paths: both stay good
+    if (there != toHolder->entries.end())
+        there->second = node;
+    else
+        toHolder->entries.emplace(toName, node);
     return 0;
 }
 
@@ -313,13 +325,13 @@ int Mkdir(const std::string& path, mode_t mode) {
         Find(path);
         return 0;
     }
-    std::string name;
+    std::string_view name;
     Node* holder = Holder(path, &name);
     if (!holder)
         return -1;
     if (holder->entries.count(name))
         return Fail(EEXIST);
-    holder->entries[name] = std::make_shared<Node>(Node{true, mode & 0777, "", {}});
+    holder->entries.emplace(name, std::make_shared<Node>(Node{true, mode & 0777, "", {}}));
     return 0;
 }
 
@@ -347,6 +359,45 @@ bool List(const std::string& folder, std::vector<std::string>* names) {
     for (const auto& entry : node->entries)
         names->push_back(entry.first);
     return true;
+}
+
+namespace {
+
+bool EqualNoCase(std::string_view a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        char x = a[i], y = b[i];
+        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
+            return false;
+    }
+    return i == a.size() && !b[i];
+}
+
+} // namespace
+
+bool FindNoCase(const std::string& folder, std::string_view name, std::string* found) {
+    bool any = false;
+    if (!InMemory(folder)) {
+        DIR* d = opendir(folder.c_str());
+        if (!d)
+            return false;
+        while (dirent* e = readdir(d))
+            if (EqualNoCase(name, e->d_name)) {
+                *found = e->d_name;
+                any = true;
+            }
+        closedir(d);
+        return any;
+    }
+    std::shared_ptr<Node> node = Find(folder);
+    if (!node || !node->folder)
+        return false;
+    for (const auto& entry : node->entries)
+        if (EqualNoCase(name, entry.first.c_str())) {
+            *found = entry.first;
+            any = true;
+        }
+    return any;
 }
 
 bool ReadWhole(const std::string& path, std::string* text) {

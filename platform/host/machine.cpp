@@ -53,18 +53,12 @@ bool AddEntry(std::string* host, std::string_view name, struct stat* st) {
     host->append(name);
     if (hostfs::Lstat(*host, st) == 0)
         return !S_ISLNK(st->st_mode) || hostfs::Stat(*host, st) == 0;
-    std::vector<std::string> names;
-    if (!hostfs::List(host->substr(0, folderEnd), &names))
-        return false;
-    const std::string wanted(name);
-    const std::string* found = nullptr;
-    for (const std::string& entry : names)
-        if (EqualNoCase(entry, wanted))
-            found = &entry;
-    if (!found)
-        return false;
-    host->replace(folderEnd + 1, std::string::npos, *found);
-    return hostfs::Stat(*host, st) == 0;
+    host->resize(folderEnd);
+    std::string found;
+    const bool any = hostfs::FindNoCase(*host, name, &found);
+    host->push_back('/');
+    host->append(any ? std::string_view(found) : name);
+    return any && hostfs::Stat(*host, st) == 0;
 }
 
 bool WriteText(const std::string& path, const char* text) {
@@ -256,22 +250,25 @@ bool HostIsReadOnly(const std::string& host) {
     return hostfs::Stat(host, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
 }
 
-std::string FullDosPath(const char* dosPath) {
+namespace {
+
+// FullDosPath into `out`, which has room for strlen(dosPath) + 4 bytes: its
+// length, 0 for an invalid path.
+size_t NormaliseDosPath(const char* dosPath, char* out) {
     if (!dosPath || !*dosPath)
-        return "";
+        return 0;
     const char* p = dosPath;
-    std::string out;
-    out.reserve(std::strlen(dosPath) + 3);
+    size_t n = 0;
     if (p[1] == ':') {
-        out += Upper(p[0]);
-        out += ':';
+        out[n++] = Upper(p[0]);
         p += 2;
     } else {
         if (IsSeparator(p[0]) && IsSeparator(p[1]))
-            return ""; // network paths do not exist on this machine
-        out = "C:";    // the current directory is C:\ .
+            return 0;   // network paths do not exist on this machine
+        out[n++] = 'C'; // the current directory is C:\ .
     }
-    const size_t root = out.size();
+    out[n++] = ':';
+    const size_t root = n;
     while (*p) {
         const char* name = p;
         while (*p && !IsSeparator(*p))
@@ -280,16 +277,28 @@ std::string FullDosPath(const char* dosPath) {
         if (*p)
             ++p;
         if (part == "..") {
-            size_t cut = out.rfind('\\');
-            if (cut != std::string::npos && cut >= root)
-                out.erase(cut);
+            while (n > root && out[n - 1] != '\\')
+                --n;
+            n -= n > root;
         } else if (!part.empty() && part != ".") {
-            out += '\\';
-            out += part;
+            out[n++] = '\\';
+            std::memcpy(out + n, part.data(), part.size());
+            n += part.size();
         }
     }
-    if (out.size() == root)
-        out += '\\';
+    if (n == root)
+        out[n++] = '\\';
+    out[n] = 0;
+    return n;
+}
+
+} // namespace
+
+std::string FullDosPath(const char* dosPath) {
+    if (!dosPath)
+        return "";
+    std::string out(std::strlen(dosPath) + 4, '\0');
+    out.resize(NormaliseDosPath(dosPath, &out[0]));
     return out;
 }
 
@@ -302,7 +311,8 @@ MappedPath MapPath(const char* dosPath, bool allowWildcards) {
         m.error = ERROR_FILENAME_EXCED_RANGE;
         return m;
     }
-    const std::string full = FullDosPath(dosPath);
+    char buffer[MAX_PATH + 4];
+    const std::string_view full(buffer, NormaliseDosPath(dosPath, buffer));
     if (full.empty() || !((full[0] >= 'A' && full[0] <= 'Z')))
         return m;
     m.drive = full[0];
@@ -318,9 +328,9 @@ MappedPath MapPath(const char* dosPath, bool allowWildcards) {
     bool parentExists = true, parentIsFolder = true;
     for (size_t start = 3; start < full.size();) {
         size_t end = full.find('\\', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = full.size();
-        const std::string_view part = std::string_view(full).substr(start, end - start);
+        const std::string_view part = full.substr(start, end - start);
         const bool last = end == full.size();
         if (!ValidComponent(part, allowWildcards && last)) {
             m.error = ERROR_INVALID_NAME;
@@ -338,6 +348,7 @@ MappedPath MapPath(const char* dosPath, bool allowWildcards) {
     }
     m.exists = parentExists;
     m.mode = parentExists ? st.st_mode : 0;
+    m.size = parentExists ? st.st_size : 0;
     m.parentIsFolder = parentIsFolder;
     m.host = std::move(host);
     m.valid = true;
@@ -433,10 +444,11 @@ void SetLastError(DWORD code) {
 }
 
 namespace {
-UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
+UINT CopyOut(std::string_view text, LPSTR buffer, UINT size) {
     if (!buffer || size <= text.size())
         return UINT(text.size() + 1);
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = 0;
     return UINT(text.size());
 }
 } // namespace

@@ -13,12 +13,13 @@ namespace hostwin {
 // at every component anyway, so it also tells what the path names as it
 // found it: the file calls then need no second look.
 struct MappedPath {
-    std::string host;            // host path (existing components in their stored case)
-    char drive = 0;              // upper-case drive letter
-    bool valid = false;          // false: bad syntax, too long, or no such drive
-    DWORD error = 0;             // the Win32 error for an invalid path
-    bool exists = false;         // the host path is there (a file or a folder)
-    mode_t mode = 0;             // its mode when it exists
+    std::string host;    // host path (existing components in their stored case)
+    char drive = 0;      // upper-case drive letter
+    bool valid = false;  // false: bad syntax, too long, or no such drive
+    DWORD error = 0;     // the Win32 error for an invalid path
+    bool exists = false; // the host path is there (a file or a folder)
+    mode_t mode = 0;     // its mode and size when it exists
+    off_t size = 0;
     bool parentIsFolder = false; // the folder that would hold it is there
 
     bool IsFolder() const { return exists && S_ISDIR(mode); }
