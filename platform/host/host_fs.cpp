@@ -36,6 +36,12 @@ struct MemoryFile {
 };
 
 std::shared_ptr<Node> g_root;
+// The folder the last walk ended in, by its path ("(memory)/a/b", no "."
+// or ".." in it): the calls for one file come one after another and walk
+// the same folders, so a walk starts there when it can. Taking a folder
+// out of the tree forgets it.
+std::string g_lastPath;
+std::shared_ptr<Node> g_lastFolder;
 std::vector<MemoryFile> g_files; // few are open at once
 int g_nextFile = 1 << 20;        // far from the system's descriptors
 
@@ -46,6 +52,18 @@ bool InMemory(const std::string& path) {
 
 bool IsMemoryFile(int fd) {
     return fd >= (1 << 20);
+}
+
+void ForgetLastFolder() {
+    g_lastPath.clear();
+    g_lastFolder = nullptr;
+}
+
+// Whether `path` lies below the last folder, with no ".." to climb out.
+bool BelowLastFolder(std::string_view path) {
+    const size_t n = g_lastPath.size();
+    return g_lastFolder && path.size() > n && path[n] == '/' &&
+           path.compare(0, n, g_lastPath) == 0 && path.find("..", n) == std::string_view::npos;
 }
 
 int Fail(int error) {
@@ -63,6 +81,11 @@ Node* Holder(const std::string& path, std::string_view* name) {
     if (path.size() < at) {
         errno = EINVAL;
         return nullptr;
+    }
+    const size_t last = path.rfind('/');
+    if (last == g_lastPath.size() && BelowLastFolder(path)) {
+        *name = std::string_view(path).substr(last + 1);
+        return g_lastFolder.get();
     }
     for (size_t slash; (slash = path.find('/', at)) != std::string::npos; at = slash + 1) {
         auto it = node->entries.find(std::string_view(path).substr(at, slash - at));
@@ -87,14 +110,25 @@ std::shared_ptr<Node> Find(const std::string& path) {
     walked[0] = &g_root;
     const std::string_view whole(path);
     size_t at = sizeof kMemoryFolder - 1;
+    if (whole == g_lastPath && g_lastFolder)
+        return g_lastFolder;
+    if (BelowLastFolder(whole)) {
+        walked[0] = &g_lastFolder;
+        at = g_lastPath.size();
+    }
+    bool plain = true;                     // no "." or ".." or empty name: the path can be kept
+    size_t folderDepth = 0, folderEnd = 0; // the last folder walked, and where its path ends
     while (at < whole.size()) {
         size_t end = whole.find('/', at + 1);
         end = end == std::string_view::npos ? whole.size() : end;
         const std::string_view name = whole.substr(at + 1, end - at - 1);
         at = end;
-        if (name.empty() || name == ".")
+        if (name.empty() || name == ".") {
+            plain = false;
             continue;
+        }
         if (name == "..") {
+            plain = false;
             depth -= depth > 0;
             continue;
         }
@@ -113,6 +147,14 @@ std::shared_ptr<Node> Find(const std::string& path) {
             return nullptr;
         }
         walked[++depth] = &it->second;
+        if (it->second->folder) {
+            folderDepth = depth;
+            folderEnd = end;
+        }
+    }
+    if (plain && folderDepth > 0) {
+        g_lastFolder = *walked[folderDepth]; // before the path: walked[0] may be g_lastFolder
+        g_lastPath.assign(path, 0, folderEnd);
     }
     return *walked[depth];
 }
@@ -127,6 +169,7 @@ MemoryFile* Lookup(int fd) {
 } // namespace
 
 void ClearMemory() {
+    ForgetLastFolder();
     g_root = nullptr;
     g_files.clear();
 }
@@ -273,6 +316,8 @@ int RemoveEntry(const std::string& path, bool folder) {
         return Fail(folder ? ENOTDIR : EISDIR);
     if (folder && !it->second->entries.empty())
         return Fail(ENOTEMPTY);
+    if (folder)
+        ForgetLastFolder();
     holder->entries.erase(it);
     return 0;
 }
@@ -310,6 +355,8 @@ int Rename(const std::string& from, const std::string& to) {
     }
     if (node->folder && to.compare(0, from.size() + 1, from + "/") == 0)
         return Fail(EINVAL);
+    if (node->folder || there != toHolder->entries.end())
+        ForgetLastFolder();        // a folder moves, or one may be replaced
     fromHolder->entries.erase(it); // the names are views into the paths: both stay good
     if (there != toHolder->entries.end())
         there->second = node;
@@ -432,7 +479,7 @@ bool WriteAll(int fd, const char* p, size_t n) {
     return true;
 }
 
-bool WriteWhole(const std::string& path, const std::string& text) {
+bool WriteWhole(const std::string& path, std::string_view text) {
     int fd = Open(path, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0)
         return false;

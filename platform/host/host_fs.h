@@ -42,7 +42,7 @@ bool FindNoCase(const std::string& folder, std::string_view name, std::string* f
 bool WriteAll(int fd, const char* p, size_t n);
 // A whole file, read or written (made or emptied first).
 bool ReadWhole(const std::string& path, std::string* text);
-bool WriteWhole(const std::string& path, const std::string& text);
+bool WriteWhole(const std::string& path, std::string_view text);
 
 } // namespace hostfs
 } // namespace hostwin
