@@ -42,6 +42,7 @@ std::shared_ptr<Node> g_root;
 // out of the tree forgets it.
 std::string g_lastPath;
 std::shared_ptr<Node> g_lastFolder;
+size_t g_lastDepth = 0;          // its names below the top
 std::vector<MemoryFile> g_files; // few are open at once
 int g_nextFile = 1 << 20;        // far from the system's descriptors
 
@@ -57,13 +58,13 @@ bool IsMemoryFile(int fd) {
 void ForgetLastFolder() {
     g_lastPath.clear();
     g_lastFolder = nullptr;
+    g_lastDepth = 0;
 }
 
-// Whether `path` lies below the last folder, with no ".." to climb out.
+// Whether `path` lies below the last folder.
 bool BelowLastFolder(std::string_view path) {
     const size_t n = g_lastPath.size();
-    return g_lastFolder && path.size() > n && path[n] == '/' &&
-           path.compare(0, n, g_lastPath) == 0 && path.find("..", n) == std::string_view::npos;
+    return g_lastFolder && path.size() > n && path[n] == '/' && path.compare(0, n, g_lastPath) == 0;
 }
 
 int Fail(int error) {
@@ -99,35 +100,34 @@ Node* Holder(const std::string& path, std::string_view* name) {
     return node;
 }
 
-// The node a path names; "." and ".." are the folder and the one above,
-// as a folder listing names them. Walks without copying names or nodes:
-// every file call of the machine in memory comes through here.
-std::shared_ptr<Node> Find(const std::string& path) {
-    if (!g_root)
-        g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
+// The node a path names, from the top or from the last folder; "." and
+// ".." are the folder and the one above, as a folder listing names them.
+// Walks without copying names or nodes: every file call of the machine in
+// memory comes through here.
+Node* Walk(std::string_view path, bool fromLast) {
     const std::shared_ptr<Node>* walked[160]; // MAX_PATH allows no deeper path
-    size_t depth = 0;
+    size_t depth = 0, base = 0;
     walked[0] = &g_root;
-    const std::string_view whole(path);
     size_t at = sizeof kMemoryFolder - 1;
-    if (whole == g_lastPath && g_lastFolder)
-        return g_lastFolder;
-    if (BelowLastFolder(whole)) {
+    if (fromLast) {
         walked[0] = &g_lastFolder;
         at = g_lastPath.size();
+        base = g_lastDepth;
     }
     bool plain = true;                     // no "." or ".." or empty name: the path can be kept
     size_t folderDepth = 0, folderEnd = 0; // the last folder walked, and where its path ends
-    while (at < whole.size()) {
-        size_t end = whole.find('/', at + 1);
-        end = end == std::string_view::npos ? whole.size() : end;
-        const std::string_view name = whole.substr(at + 1, end - at - 1);
+    while (at < path.size()) {
+        size_t end = path.find('/', at + 1);
+        end = end == std::string_view::npos ? path.size() : end;
+        const std::string_view name = path.substr(at + 1, end - at - 1);
         at = end;
         if (name.empty() || name == ".") {
             plain = false;
             continue;
         }
         if (name == "..") {
+            if (fromLast && depth == 0) // above where the walk began
+                return Walk(path, false);
             plain = false;
             depth -= depth > 0;
             continue;
@@ -142,7 +142,7 @@ std::shared_ptr<Node> Find(const std::string& path) {
             errno = ENOENT;
             return nullptr;
         }
-        if (depth + 1 == sizeof walked / sizeof walked[0]) {
+        if (base + depth + 1 == sizeof walked / sizeof walked[0]) {
             errno = ENAMETOOLONG;
             return nullptr;
         }
@@ -152,11 +152,21 @@ std::shared_ptr<Node> Find(const std::string& path) {
             folderEnd = end;
         }
     }
+    Node* found = walked[depth]->get();
     if (plain && folderDepth > 0) {
-        g_lastFolder = *walked[folderDepth]; // before the path: walked[0] may be g_lastFolder
-        g_lastPath.assign(path, 0, folderEnd);
+        g_lastFolder = *walked[folderDepth]; // first: walked[0] may be g_lastFolder
+        g_lastPath.assign(path.data(), folderEnd);
+        g_lastDepth = base + folderDepth;
     }
-    return *walked[depth];
+    return found;
+}
+
+Node* Find(const std::string& path) {
+    if (!g_root)
+        g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
+    if (g_lastFolder && path == g_lastPath)
+        return g_lastFolder.get();
+    return Walk(path, BelowLastFolder(path));
 }
 
 MemoryFile* Lookup(int fd) {
@@ -181,7 +191,7 @@ int Lstat(const std::string& path, struct stat* st) {
 int Stat(const std::string& path, struct stat* st) {
     if (!InMemory(path))
         return stat(path.c_str(), st);
-    std::shared_ptr<Node> node = Find(path);
+    Node* node = Find(path);
     if (!node)
         return -1;
     std::memset(st, 0, sizeof *st);
@@ -294,7 +304,7 @@ int Truncate(int fd, off_t size) {
 int Chmod(const std::string& path, mode_t mode) {
     if (!InMemory(path))
         return chmod(path.c_str(), mode);
-    std::shared_ptr<Node> node = Find(path);
+    Node* node = Find(path);
     if (!node)
         return Fail(ENOENT);
     node->mode = mode & 0777;
@@ -397,7 +407,7 @@ bool List(const std::string& folder, std::vector<std::string>* names) {
         closedir(d);
         return true;
     }
-    std::shared_ptr<Node> node = Find(folder);
+    Node* node = Find(folder);
     if (!node || !node->folder) {
         errno = node ? ENOTDIR : ENOENT;
         return false;
@@ -436,7 +446,7 @@ bool FindNoCase(const std::string& folder, std::string_view name, std::string* f
         closedir(d);
         return any;
     }
-    std::shared_ptr<Node> node = Find(folder);
+    Node* node = Find(folder);
     if (!node || !node->folder)
         return false;
     for (const auto& entry : node->entries)

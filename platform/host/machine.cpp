@@ -34,7 +34,7 @@ bool IsSeparator(char c) {
 
 bool ValidComponent(std::string_view name, bool allowWildcards) {
     for (unsigned char c : name) {
-        if (c < 32 || std::strchr("<>:\"|", c))
+        if (c < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|')
             return false;
         if (!allowWildcards && (c == '*' || c == '?'))
             return false;
