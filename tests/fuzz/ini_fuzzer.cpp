@@ -9,7 +9,9 @@
 #include "platform/host_testing.h"
 #include "platform/win32.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -35,18 +37,21 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The two texts are the same once their stars are taken out.
-bool SameWithoutStars(const std::string& a, const std::string& b) {
-    size_t i = 0, j = 0;
-    for (;; ++i, ++j) {
-        while (i < a.size() && a[i] == '*')
-            ++i;
-        while (j < b.size() && b[j] == '*')
-            ++j;
-        if (i == a.size() || j == b.size())
-            return i == a.size() && j == b.size();
-        if (a[i] != b[j])
+// The two texts are the same once their stars are taken out. Compares the
+// runs between stars whole, not byte by byte.
+bool SameWithoutStars(std::string_view a, std::string_view b) {
+    for (;;) {
+        while (!a.empty() && a[0] == '*')
+            a.remove_prefix(1);
+        while (!b.empty() && b[0] == '*')
+            b.remove_prefix(1);
+        if (a.empty() || b.empty())
+            return a.empty() && b.empty();
+        const size_t n = std::min({a.find('*'), b.find('*'), a.size(), b.size()});
+        if (a.substr(0, n) != b.substr(0, n))
             return false;
+        a.remove_prefix(n);
+        b.remove_prefix(n);
     }
 }
 
