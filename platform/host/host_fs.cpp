@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <unistd.h>
@@ -36,13 +37,16 @@ struct MemoryFile {
 };
 
 std::shared_ptr<Node> g_root;
-// The folder the last walk ended in, by its path ("(memory)/a/b", no "."
-// or ".." in it): the calls for one file come one after another and walk
-// the same folders, so a walk starts there when it can. Taking a folder
-// out of the tree forgets it.
+// The folders the last walk went through, by where their paths end in
+// g_lastPath ("(memory)/a/b", no "." or ".." in it): the calls for one
+// file come one after another and walk the same folders, so a walk starts
+// from the deepest of them on its way. Taking a folder out of the tree, or
+// moving one, forgets them all.
+enum { kMaxDepth = 160 }; // MAX_PATH allows no deeper path
 std::string g_lastPath;
-std::shared_ptr<Node> g_lastFolder;
-size_t g_lastDepth = 0;          // its names below the top
+Node* g_lastFolders[kMaxDepth]; // [0] is the top
+size_t g_lastEnds[kMaxDepth];
+size_t g_lastCount = 0;
 std::vector<MemoryFile> g_files; // few are open at once
 int g_nextFile = 1 << 20;        // far from the system's descriptors
 
@@ -57,14 +61,19 @@ bool IsMemoryFile(int fd) {
 
 void ForgetLastFolder() {
     g_lastPath.clear();
-    g_lastFolder = nullptr;
-    g_lastDepth = 0;
+    g_lastCount = 0;
 }
 
-// Whether `path` lies below the last folder.
-bool BelowLastFolder(std::string_view path) {
-    const size_t n = g_lastPath.size();
-    return g_lastFolder && path.size() > n && path[n] == '/' && path.compare(0, n, g_lastPath) == 0;
+// How many of the last walk's folders `path` passes through on its way.
+size_t LastFoldersOnTheWay(std::string_view path) {
+    size_t k = g_lastCount;
+    for (; k > 0; --k) {
+        const size_t end = g_lastEnds[k - 1];
+        if (path.size() >= end && (path.size() == end || path[end] == '/') &&
+            path.compare(0, end, std::string_view(g_lastPath).substr(0, end)) == 0)
+            break;
+    }
+    return k;
 }
 
 int Fail(int error) {
@@ -84,9 +93,10 @@ Node* Holder(const std::string& path, std::string_view* name) {
         return nullptr;
     }
     const size_t last = path.rfind('/');
-    if (last == g_lastPath.size() && BelowLastFolder(path)) {
+    const size_t k = LastFoldersOnTheWay(std::string_view(path).substr(0, last));
+    if (k > 0 && g_lastEnds[k - 1] == last) {
         *name = std::string_view(path).substr(last + 1);
-        return g_lastFolder.get();
+        return g_lastFolders[k - 1];
     }
     for (size_t slash; (slash = path.find('/', at)) != std::string::npos; at = slash + 1) {
         auto it = node->entries.find(std::string_view(path).substr(at, slash - at));
@@ -100,39 +110,38 @@ Node* Holder(const std::string& path, std::string_view* name) {
     return node;
 }
 
-// The node a path names, from the top or from the last folder; "." and
-// ".." are the folder and the one above, as a folder listing names them.
-// Walks without copying names or nodes: every file call of the machine in
-// memory comes through here.
-Node* Walk(std::string_view path, bool fromLast) {
-    const std::shared_ptr<Node>* walked[160]; // MAX_PATH allows no deeper path
-    size_t depth = 0, base = 0;
-    walked[0] = &g_root;
-    size_t at = sizeof kMemoryFolder - 1;
-    if (fromLast) {
-        walked[0] = &g_lastFolder;
-        at = g_lastPath.size();
-        base = g_lastDepth;
-    }
-    bool plain = true;                     // no "." or ".." or empty name: the path can be kept
-    size_t folderDepth = 0, folderEnd = 0; // the last folder walked, and where its path ends
-    while (at < path.size()) {
-        size_t end = path.find('/', at + 1);
-        end = end == std::string_view::npos ? path.size() : end;
-        const std::string_view name = path.substr(at + 1, end - at - 1);
+// The node a path names; "." and ".." are the folder and the one above,
+// as a folder listing names them. Walks without copying names or nodes,
+// from the deepest of the last walk's folders on the way: every file call
+// of the machine in memory comes through here.
+Node* Find(const std::string& path) {
+    if (!g_root)
+        g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
+    const std::string_view whole(path);
+    Node* walked[kMaxDepth]; // the walk so far, and where each one's path ends
+    size_t ends[kMaxDepth];
+    walked[0] = g_root.get();
+    ends[0] = sizeof kMemoryFolder - 1;
+    const size_t known = std::max(LastFoldersOnTheWay(whole), size_t(1)); // the top at least
+    std::copy(g_lastFolders + 1, g_lastFolders + known, walked + 1);
+    std::copy(g_lastEnds + 1, g_lastEnds + known, ends + 1);
+    size_t depth = known - 1, at = ends[depth];
+    bool plain = true; // no "." or ".." or empty name: the walk can be kept
+    while (at < whole.size()) {
+        size_t end = whole.find('/', at + 1);
+        end = end == std::string_view::npos ? whole.size() : end;
+        const std::string_view name = whole.substr(at + 1, end - at - 1);
         at = end;
         if (name.empty() || name == ".") {
             plain = false;
             continue;
         }
         if (name == "..") {
-            if (fromLast && depth == 0) // above where the walk began
-                return Walk(path, false);
             plain = false;
             depth -= depth > 0;
             continue;
         }
-        const Node& folder = **walked[depth];
+        const Node& folder = *walked[depth];
         if (!folder.folder) {
             errno = ENOTDIR;
             return nullptr;
@@ -142,31 +151,21 @@ Node* Walk(std::string_view path, bool fromLast) {
             errno = ENOENT;
             return nullptr;
         }
-        if (base + depth + 1 == sizeof walked / sizeof walked[0]) {
+        if (depth + 1 == kMaxDepth) {
             errno = ENAMETOOLONG;
             return nullptr;
         }
-        walked[++depth] = &it->second;
-        if (it->second->folder) {
-            folderDepth = depth;
-            folderEnd = end;
-        }
+        walked[++depth] = it->second.get();
+        ends[depth] = end;
     }
-    Node* found = walked[depth]->get();
-    if (plain && folderDepth > 0) {
-        g_lastFolder = *walked[folderDepth]; // first: walked[0] may be g_lastFolder
-        g_lastPath.assign(path.data(), folderEnd);
-        g_lastDepth = base + folderDepth;
+    const size_t folders = walked[depth]->folder ? depth + 1 : depth;
+    if (plain && folders > known) { // past the last walk's folders: keep this one instead
+        std::copy(walked, walked + folders, g_lastFolders);
+        std::copy(ends, ends + folders, g_lastEnds);
+        g_lastPath.assign(path, 0, ends[folders - 1]);
+        g_lastCount = folders;
     }
-    return found;
-}
-
-Node* Find(const std::string& path) {
-    if (!g_root)
-        g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
-    if (g_lastFolder && path == g_lastPath)
-        return g_lastFolder.get();
-    return Walk(path, BelowLastFolder(path));
+    return walked[depth];
 }
 
 MemoryFile* Lookup(int fd) {
