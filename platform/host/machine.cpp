@@ -32,13 +32,26 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-bool ValidComponent(std::string_view name, bool allowWildcards) {
-    for (unsigned char c : name) {
-        if (c < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|')
-            return false;
-        if (!allowWildcards && (c == '*' || c == '?'))
-            return false;
+// What a character is to a name: a table, as every character of every
+// path is looked up.
+enum : unsigned char { kBadInName = 1, kWildcard = 2 };
+struct NameChars {
+    unsigned char kind[256] = {};
+    constexpr NameChars() {
+        for (int c = 0; c < 32; ++c)
+            kind[c] = kBadInName;
+        for (unsigned char c : {'<', '>', ':', '"', '|'})
+            kind[c] = kBadInName;
+        kind[unsigned('*')] = kind[unsigned('?')] = kWildcard;
     }
+};
+constexpr NameChars kNameChars;
+
+bool ValidComponent(std::string_view name, bool allowWildcards) {
+    const unsigned char refused = allowWildcards ? kBadInName : kBadInName | kWildcard;
+    for (unsigned char c : name)
+        if (kNameChars.kind[c] & refused)
+            return false;
     return true;
 }
 
