@@ -12,7 +12,6 @@
 #include <strings.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,14 +78,14 @@ bool MapExisting(LPCSTR path, MappedPath* m) {
     return true;
 }
 
-bool ParentExists(const std::string& host) {
-    size_t slash = host.rfind('/');
-    bool isDir = false;
-    return slash != std::string::npos && HostExists(host.substr(0, slash), &isDir) && isDir;
+DWORD MissingError(const MappedPath& m) {
+    return m.parentIsFolder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-DWORD MissingError(const std::string& host) {
-    return ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+DWORD AttributesOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return FILE_ATTRIBUTE_ARCHIVE | ((mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
 }
 
 // Wildcard match of a DOS pattern against a name, ignoring case.
@@ -168,12 +167,7 @@ bool FillFindData(const std::string& host, const std::string& name, WIN32_FIND_D
     if (hostfs::Stat(host, &st) != 0 || name.size() >= MAX_PATH)
         return false;
     std::memset(d, 0, sizeof *d);
-    DWORD attr = 0;
-    if (S_ISDIR(st.st_mode))
-        attr = FILE_ATTRIBUTE_DIRECTORY;
-    else
-        attr = FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
-    d->dwFileAttributes = attr;
+    d->dwFileAttributes = AttributesOf(st.st_mode);
     d->nFileSizeLow = S_ISDIR(st.st_mode) ? 0 : DWORD(st.st_size);
     d->nFileSizeHigh = S_ISDIR(st.st_mode) ? 0 : DWORD(uint64_t(st.st_size) >> 32);
     std::memcpy(d->cFileName, name.c_str(), name.size() + 1);
@@ -185,24 +179,31 @@ bool FillFindData(const std::string& host, const std::string& name, WIN32_FIND_D
 namespace {
 
 // Open files keep a read-ahead and a write-behind buffer, as the system's
-// cache would: a copy in 2048-byte calls then costs few host calls.
+// cache would: a copy in 2048-byte calls then costs few host calls. The
+// buffer grows with use up to Size: a small file costs little.
 struct OpenFile {
-    enum { Size = 64 * 1024 };
-    std::unique_ptr<char[]> data; // Size bytes, not cleared: only what was read or written is used
+    enum { Size = 64 * 1024, FirstSize = 256 };
+    HFILE file = HFILE_ERROR;
+    std::unique_ptr<char[]> data;    // `capacity` bytes, not cleared: only what was read or
+    size_t capacity = 0;             // written is used
+    size_t readAhead = Size;         // what the first read takes: no more than the file holds
     size_t readPos = 0, readLen = 0; // unread bytes are data[readPos, readLen)
     size_t pending = 0;              // bytes written but not yet on disk
-    std::string path;                // as opened, so that a fault names the file
+    char path[MAX_PATH] = {};        // as opened, so that a fault names the file
 };
-std::map<HFILE, OpenFile> g_open;
+// A program keeps few files open at once: a short list does.
+std::vector<OpenFile> g_open;
 
 OpenFile* Lookup(HFILE file) {
-    auto it = g_open.find(file);
-    return it == g_open.end() ? nullptr : &it->second;
+    for (OpenFile& f : g_open)
+        if (f.file == file)
+            return &f;
+    return nullptr;
 }
 
 const char* PathOf(HFILE file) {
     OpenFile* f = Lookup(file);
-    return f ? f->path.c_str() : nullptr;
+    return f ? f->path : nullptr;
 }
 
 bool Flush(HFILE file, OpenFile* f) {
@@ -218,12 +219,30 @@ void DropReadAhead(HFILE file, OpenFile* f) {
     f->readPos = f->readLen = 0;
 }
 
-HFILE Track(int fd, LPCSTR path) {
+// Gives the buffer room for `size` bytes (at most Size); the first `keep`
+// bytes stay.
+void Grow(OpenFile* f, size_t size, size_t keep) {
+    size = std::min(size, size_t(OpenFile::Size));
+    if (size <= f->capacity)
+        return;
+    std::unique_ptr<char[]> data(new char[size]);
+    if (keep)
+        std::memcpy(data.get(), f->data.get(), keep);
+    f->data = std::move(data);
+    f->capacity = size;
+}
+
+// `m` is the mapped path of the file as it was opened. The path fits: a
+// longer one does not map.
+HFILE Track(int fd, LPCSTR path, const MappedPath& m) {
     if (fd >= 0) {
-        OpenFile& f = g_open[fd];
+        OpenFile* known = Lookup(fd);
+        OpenFile& f = known ? *known : g_open.emplace_back();
         f = OpenFile();
-        f.data.reset(new char[OpenFile::Size]);
-        f.path = path;
+        f.file = fd;
+        if (m.exists && m.size < off_t(OpenFile::Size))
+            f.readAhead = std::max(size_t(m.size) + 1, size_t(OpenFile::FirstSize));
+        std::strncpy(f.path, path, sizeof f.path - 1);
     }
     return fd;
 }
@@ -236,17 +255,17 @@ HFILE _lcreat(LPCSTR path, int attribute) {
         return HFILE_ERROR;
     if (ShouldFail(FaultOp::Create, path))
         return Fail(ERROR_ACCESS_DENIED);
-    bool isDir = false;
-    if (HostExists(m.host, &isDir) && (isDir || HostIsReadOnly(m.host)))
+    if (m.IsFolder() || m.IsReadOnly())
         return Fail(ERROR_ACCESS_DENIED);
-    if (!ParentExists(m.host))
+    if (!m.parentIsFolder)
         return Fail(ERROR_PATH_NOT_FOUND);
     int fd = hostfs::Open(m.host, O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         return Fail(ErrnoToWin32(errno));
     if (attribute & FILE_ATTRIBUTE_READONLY)
         hostfs::Fchmod(fd, 0444);
-    return Track(fd, path);
+    m.exists = false; // made empty
+    return Track(fd, path, m);
 }
 
 HFILE _lopen(LPCSTR path, int mode) {
@@ -255,19 +274,18 @@ HFILE _lopen(LPCSTR path, int mode) {
         return HFILE_ERROR;
     if (ShouldFail(FaultOp::Open, path))
         return Fail(ERROR_ACCESS_DENIED);
-    bool isDir = false;
-    if (!HostExists(m.host, &isDir))
-        return Fail(MissingError(m.host));
-    if (isDir)
+    if (!m.exists)
+        return Fail(MissingError(m));
+    if (m.IsFolder())
         return Fail(ERROR_ACCESS_DENIED);
     int access = mode & 3;
-    if (access != OF_READ && (HostIsReadOnly(m.host) || MachineIsReadOnly()))
+    if (access != OF_READ && (m.IsReadOnly() || MachineIsReadOnly()))
         return Fail(ERROR_ACCESS_DENIED);
     int flags = access == OF_WRITE ? O_WRONLY : access == OF_READWRITE ? O_RDWR : O_RDONLY;
     int fd = hostfs::Open(m.host, flags);
     if (fd < 0)
         return Fail(ErrnoToWin32(errno));
-    return Track(fd, path);
+    return Track(fd, path, m);
 }
 
 UINT _lread(HFILE file, LPVOID buffer, UINT count) {
@@ -282,7 +300,9 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
     size_t done = 0;
     while (done < count) {
         if (f->readPos == f->readLen) {
-            ssize_t n = hostfs::Read(file, f->data.get(), size_t(OpenFile::Size));
+            if (f->readLen == f->capacity) // the last read filled it: the file goes on
+                Grow(f, f->capacity ? 2 * f->capacity : f->readAhead, 0);
+            ssize_t n = hostfs::Read(file, f->data.get(), f->capacity);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -311,12 +331,17 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
     if (!f)
         return UINT(Fail(ERROR_INVALID_HANDLE));
     DropReadAhead(file, f);
+    if (f->pending + count > f->capacity)
+        Grow(f, std::max({f->pending + count, 2 * f->capacity, size_t(OpenFile::FirstSize)}),
+             f->pending);
     if (f->pending + count > size_t(OpenFile::Size)) {
         if (!Flush(file, f))
             return UINT(Fail(ERROR_WRITE_FAULT));
         if (count > size_t(OpenFile::Size)) // too big to keep: straight to the file
             return hostfs::WriteAll(file, buffer, count) ? count : UINT(Fail(ERROR_WRITE_FAULT));
     }
+    if (count == 0) // nothing to keep, and maybe no buffer yet
+        return 0;
     std::memcpy(f->data.get() + f->pending, buffer, count);
     f->pending += count;
     return count;
@@ -328,7 +353,9 @@ HFILE _lclose(HFILE file) {
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);
     bool flushed = Flush(file, f);
-    g_open.erase(file);
+    if (f != &g_open.back())
+        *f = std::move(g_open.back());
+    g_open.pop_back();
     if (hostfs::Close(file) != 0 || fail || !flushed)
         return Fail(flushed ? ERROR_INVALID_HANDLE : ERROR_WRITE_FAULT);
     return 0;
@@ -338,12 +365,11 @@ DWORD GetFileAttributesA(LPCSTR path) {
     MappedPath m;
     if (!MapExisting(path, &m))
         return INVALID_FILE_ATTRIBUTES;
-    WIN32_FIND_DATAA d;
-    if (!FillFindData(m.host, "", &d)) {
-        SetError(MissingError(m.host));
+    if (!m.exists) {
+        SetError(MissingError(m));
         return INVALID_FILE_ATTRIBUTES;
     }
-    return d.dwFileAttributes;
+    return AttributesOf(m.mode);
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
@@ -352,10 +378,9 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
         return FALSE;
     if (ShouldFail(FaultOp::SetAttr, path))
         return FailBool(ERROR_ACCESS_DENIED);
-    struct stat st;
-    if (hostfs::Stat(m.host, &st) != 0)
-        return FailBool(MissingError(m.host));
-    if (S_ISDIR(st.st_mode))
+    if (!m.exists)
+        return FailBool(MissingError(m));
+    if (m.IsFolder())
         return TRUE;
     mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
     if (hostfs::Chmod(m.host, mode) != 0)
@@ -367,13 +392,13 @@ namespace {
 
 // Maps the path of a call that removes something that must exist; false
 // (with the error set) when it cannot go ahead.
-bool MapForRemoval(LPCSTR path, MappedPath* m, bool* isDir) {
+bool MapForRemoval(LPCSTR path, MappedPath* m) {
     if (!MapExisting(path, m))
         return false;
     if (ShouldFail(FaultOp::Delete, path))
         return FailBool(ERROR_ACCESS_DENIED);
-    if (!HostExists(m->host, isDir))
-        return FailBool(MissingError(m->host));
+    if (!m->exists)
+        return FailBool(MissingError(*m));
     return true;
 }
 
@@ -381,10 +406,9 @@ bool MapForRemoval(LPCSTR path, MappedPath* m, bool* isDir) {
 
 BOOL DeleteFileA(LPCSTR path) {
     MappedPath m;
-    bool isDir = false;
-    if (!MapForRemoval(path, &m, &isDir))
+    if (!MapForRemoval(path, &m))
         return FALSE;
-    if (isDir || HostIsReadOnly(m.host))
+    if (m.IsFolder() || m.IsReadOnly())
         return FailBool(ERROR_ACCESS_DENIED);
     if (hostfs::Unlink(m.host) != 0)
         return FailBool(ErrnoToWin32(errno));
@@ -397,24 +421,22 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
         return FALSE;
     if (ShouldFail(FaultOp::Copy, existing))
         return FailBool(ERROR_ACCESS_DENIED);
-    bool isDir = false;
-    if (!HostExists(from.host, &isDir))
-        return FailBool(MissingError(from.host));
-    if (isDir)
+    if (!from.exists)
+        return FailBool(MissingError(from));
+    if (from.IsFolder())
         return FailBool(ERROR_ACCESS_DENIED);
-    bool targetIsDir = false;
-    if (HostExists(to.host, &targetIsDir)) {
+    if (to.exists) {
         if (failIfExists)
             return FailBool(ERROR_FILE_EXISTS);
-        if (targetIsDir || HostIsReadOnly(to.host))
+        if (to.IsFolder() || to.IsReadOnly())
             return FailBool(ERROR_ACCESS_DENIED);
     }
-    if (!ParentExists(to.host))
+    if (!to.parentIsFolder)
         return FailBool(ERROR_PATH_NOT_FOUND);
     DWORD error = 0;
     if (!CopyContents(from.host, to.host, &error))
         return FailBool(error);
-    if (HostIsReadOnly(from.host))
+    if (from.IsReadOnly())
         hostfs::Chmod(to.host, 0444);
     return TRUE;
 }
@@ -425,17 +447,16 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR target) {
         return FALSE;
     if (ShouldFail(FaultOp::Move, existing))
         return FailBool(ERROR_ACCESS_DENIED);
-    bool isDir = false;
-    if (!HostExists(from.host, &isDir))
-        return FailBool(MissingError(from.host));
+    if (!from.exists)
+        return FailBool(MissingError(from));
     // Renaming a name to itself in another case is allowed.
-    if (HostExists(to.host) && from.host != to.host)
+    if (to.exists && from.host != to.host)
         return FailBool(ERROR_ALREADY_EXISTS);
-    if (!ParentExists(to.host))
+    if (!to.parentIsFolder)
         return FailBool(ERROR_PATH_NOT_FOUND);
     if (hostfs::Rename(from.host, to.host) == 0)
         return TRUE;
-    if (errno != EXDEV || isDir)
+    if (errno != EXDEV || from.IsFolder())
         return FailBool(ErrnoToWin32(errno));
     DWORD error = 0;
     if (!CopyContents(from.host, to.host, &error))
@@ -450,9 +471,9 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
         return FALSE;
     if (ShouldFail(FaultOp::MakeDir, path))
         return FailBool(ERROR_ACCESS_DENIED);
-    if (HostExists(m.host))
+    if (m.exists)
         return FailBool(ERROR_ALREADY_EXISTS);
-    if (!ParentExists(m.host))
+    if (!m.parentIsFolder)
         return FailBool(ERROR_PATH_NOT_FOUND);
     if (hostfs::Mkdir(m.host, 0755) != 0)
         return FailBool(ErrnoToWin32(errno));
@@ -461,10 +482,9 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
 
 BOOL RemoveDirectoryA(LPCSTR path) {
     MappedPath m;
-    bool isDir = false;
-    if (!MapForRemoval(path, &m, &isDir))
+    if (!MapForRemoval(path, &m))
         return FALSE;
-    if (!isDir)
+    if (!m.IsFolder())
         return FailBool(ERROR_DIRECTORY);
     if (hostfs::Rmdir(m.host) != 0)
         return FailBool(ErrnoToWin32(errno));

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <sys/mman.h>
@@ -31,14 +32,25 @@ struct Node {
 };
 
 struct MemoryFile {
+    int fd = -1;
     std::shared_ptr<Node> node;
     size_t at = 0;
     int flags = 0;
 };
 
 std::shared_ptr<Node> g_root;
-std::map<int, MemoryFile> g_files;
-int g_nextFile = 1 << 20; // far from the system's descriptors
+// The folders the last walk went through, by where their paths end in
+// g_lastPath ("(memory)/a/b", no "." or ".." in it): the calls for one
+// file come one after another and walk the same folders, so a walk starts
+// from the deepest of them on its way. Taking a folder out of the tree, or
+// moving one, forgets them all.
+enum { kMaxDepth = 160 }; // MAX_PATH allows no deeper path
+std::string g_lastPath;
+Node* g_lastFolders[kMaxDepth]; // [0] is the top
+size_t g_lastEnds[kMaxDepth];
+size_t g_lastCount = 0;
+std::vector<MemoryFile> g_files; // few are open at once
+int g_nextFile = 1 << 20;        // far from the system's descriptors
 
 bool InMemory(const std::string& path) {
     const size_t n = sizeof kMemoryFolder - 1;
@@ -49,14 +61,31 @@ bool IsMemoryFile(int fd) {
     return fd >= (1 << 20);
 }
 
+void ForgetLastFolder() {
+    g_lastPath.clear();
+    g_lastCount = 0;
+}
+
+// How many of the last walk's folders `path` passes through on its way.
+size_t LastFoldersOnTheWay(std::string_view path) {
+    size_t k = g_lastCount;
+    for (; k > 0; --k) {
+        const size_t end = g_lastEnds[k - 1];
+        if (path.size() >= end && (path.size() == end || path[end] == '/') &&
+            path.compare(0, end, std::string_view(g_lastPath).substr(0, end)) == 0)
+            break;
+    }
+    return k;
+}
+
 int Fail(int error) {
     errno = error;
     return -1;
 }
 
-// The folder that holds `path` and the last name in it; null with errno
-// set when that folder is not there.
-Node* Holder(const std::string& path, std::string* name) {
+// The folder that holds `path` and the last name in it (a view into
+// `path`); null with errno set when that folder is not there.
+Node* Holder(const std::string& path, std::string_view* name) {
     if (!g_root)
         g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
     Node* node = g_root.get();
@@ -64,6 +93,12 @@ Node* Holder(const std::string& path, std::string* name) {
     if (path.size() < at) {
         errno = EINVAL;
         return nullptr;
+    }
+    const size_t last = path.rfind('/');
+    const size_t k = LastFoldersOnTheWay(std::string_view(path).substr(0, last));
+    if (k > 0 && g_lastEnds[k - 1] == last) {
+        *name = std::string_view(path).substr(last + 1);
+        return g_lastFolders[k - 1];
     }
     for (size_t slash; (slash = path.find('/', at)) != std::string::npos; at = slash + 1) {
         auto it = node->entries.find(std::string_view(path).substr(at, slash - at));
@@ -73,33 +108,42 @@ Node* Holder(const std::string& path, std::string* name) {
         }
         node = it->second.get();
     }
-    *name = path.substr(at);
+    *name = std::string_view(path).substr(at);
     return node;
 }
 
 // The node a path names; "." and ".." are the folder and the one above,
-// as a folder listing names them. Walks without copying names or nodes:
-// every file call of the machine in memory comes through here.
-std::shared_ptr<Node> Find(const std::string& path) {
+// as a folder listing names them. Walks without copying names or nodes,
+// from the deepest of the last walk's folders on the way: every file call
+// of the machine in memory comes through here.
+Node* Find(const std::string& path) {
     if (!g_root)
         g_root = std::make_shared<Node>(Node{true, 0755, "", {}});
-    const std::shared_ptr<Node>* walked[160]; // MAX_PATH allows no deeper path
-    size_t depth = 0;
-    walked[0] = &g_root;
     const std::string_view whole(path);
-    size_t at = sizeof kMemoryFolder - 1;
+    Node* walked[kMaxDepth]; // the walk so far, and where each one's path ends
+    size_t ends[kMaxDepth];
+    walked[0] = g_root.get();
+    ends[0] = sizeof kMemoryFolder - 1;
+    const size_t known = std::max(LastFoldersOnTheWay(whole), size_t(1)); // the top at least
+    std::copy(g_lastFolders + 1, g_lastFolders + known, walked + 1);
+    std::copy(g_lastEnds + 1, g_lastEnds + known, ends + 1);
+    size_t depth = known - 1, at = ends[depth];
+    bool plain = true; // no "." or ".." or empty name: the walk can be kept
     while (at < whole.size()) {
         size_t end = whole.find('/', at + 1);
         end = end == std::string_view::npos ? whole.size() : end;
         const std::string_view name = whole.substr(at + 1, end - at - 1);
         at = end;
-        if (name.empty() || name == ".")
+        if (name.empty() || name == ".") {
+            plain = false;
             continue;
+        }
         if (name == "..") {
+            plain = false;
             depth -= depth > 0;
             continue;
         }
-        const Node& folder = **walked[depth];
+        const Node& folder = *walked[depth];
         if (!folder.folder) {
             errno = ENOTDIR;
             return nullptr;
@@ -109,23 +153,34 @@ std::shared_ptr<Node> Find(const std::string& path) {
             errno = ENOENT;
             return nullptr;
         }
-        if (depth + 1 == sizeof walked / sizeof walked[0]) {
+        if (depth + 1 == kMaxDepth) {
             errno = ENAMETOOLONG;
             return nullptr;
         }
-        walked[++depth] = &it->second;
+        walked[++depth] = it->second.get();
+        ends[depth] = end;
     }
-    return *walked[depth];
+    const size_t folders = walked[depth]->folder ? depth + 1 : depth;
+    if (plain && folders > known) { // past the last walk's folders: keep this one instead
+        std::copy(walked, walked + folders, g_lastFolders);
+        std::copy(ends, ends + folders, g_lastEnds);
+        g_lastPath.assign(path, 0, ends[folders - 1]);
+        g_lastCount = folders;
+    }
+    return walked[depth];
 }
 
 MemoryFile* Lookup(int fd) {
-    auto it = g_files.find(fd);
-    return it == g_files.end() ? nullptr : &it->second;
+    for (MemoryFile& f : g_files)
+        if (f.fd == fd)
+            return &f;
+    return nullptr;
 }
 
 } // namespace
 
 void ClearMemory() {
+    ForgetLastFolder();
     g_root = nullptr;
     g_files.clear();
 }
@@ -137,7 +192,7 @@ int Lstat(const std::string& path, struct stat* st) {
 int Stat(const std::string& path, struct stat* st) {
     if (!InMemory(path))
         return stat(path.c_str(), st);
-    std::shared_ptr<Node> node = Find(path);
+    Node* node = Find(path);
     if (!node)
         return -1;
     std::memset(st, 0, sizeof *st);
@@ -150,23 +205,23 @@ int Stat(const std::string& path, struct stat* st) {
 int Open(const std::string& path, int flags, mode_t mode) {
     if (!InMemory(path))
         return open(path.c_str(), flags, mode);
-    std::string name;
+    std::string_view name;
     Node* holder = Holder(path, &name);
     if (!holder)
         return -1;
-    std::shared_ptr<Node>& node = holder->entries[name];
-    if (!node) {
-        if (!(flags & O_CREAT)) {
-            holder->entries.erase(name);
+    auto it = holder->entries.find(name);
+    if (it == holder->entries.end()) {
+        if (!(flags & O_CREAT))
             return Fail(ENOENT);
-        }
-        node = std::make_shared<Node>(Node{false, mode & 0777, "", {}});
-    } else if (node->folder && (flags & O_ACCMODE) != O_RDONLY) {
+        it = holder->entries.emplace(name, std::make_shared<Node>(Node{false, mode & 0777, "", {}}))
+                 .first;
+    } else if (it->second->folder && (flags & O_ACCMODE) != O_RDONLY) {
         return Fail(EISDIR);
     }
+    const std::shared_ptr<Node>& node = it->second;
     if ((flags & O_TRUNC) && (flags & O_ACCMODE) != O_RDONLY)
         node->data.clear();
-    g_files[g_nextFile] = MemoryFile{node, 0, flags};
+    g_files.push_back(MemoryFile{g_nextFile, node, 0, flags});
     return g_nextFile++;
 }
 
@@ -218,7 +273,13 @@ off_t Seek(int fd, off_t offset, int whence) {
 int Close(int fd) {
     if (!IsMemoryFile(fd))
         return close(fd);
-    return g_files.erase(fd) ? 0 : Fail(EBADF);
+    MemoryFile* f = Lookup(fd);
+    if (!f)
+        return Fail(EBADF);
+    if (f != &g_files.back())
+        *f = std::move(g_files.back());
+    g_files.pop_back();
+    return 0;
 }
 
 int Fchmod(int fd, mode_t mode) {
@@ -244,7 +305,7 @@ int Truncate(int fd, off_t size) {
 int Chmod(const std::string& path, mode_t mode) {
     if (!InMemory(path))
         return chmod(path.c_str(), mode);
-    std::shared_ptr<Node> node = Find(path);
+    Node* node = Find(path);
     if (!node)
         return Fail(ENOENT);
     node->mode = mode & 0777;
@@ -255,7 +316,7 @@ namespace {
 
 // Takes a file (or an empty folder) out of its folder in memory.
 int RemoveEntry(const std::string& path, bool folder) {
-    std::string name;
+    std::string_view name;
     Node* holder = Holder(path, &name);
     if (!holder)
         return -1;
@@ -266,6 +327,8 @@ int RemoveEntry(const std::string& path, bool folder) {
         return Fail(folder ? ENOTDIR : EISDIR);
     if (folder && !it->second->entries.empty())
         return Fail(ENOTEMPTY);
+    if (folder)
+        ForgetLastFolder();
     holder->entries.erase(it);
     return 0;
 }
@@ -281,7 +344,7 @@ int Rename(const std::string& from, const std::string& to) {
         return rename(from.c_str(), to.c_str());
     if (InMemory(from) != InMemory(to))
         return Fail(EXDEV);
-    std::string fromName, toName;
+    std::string_view fromName, toName;
     Node* fromHolder = Holder(from, &fromName);
     if (!fromHolder)
         return -1;
@@ -303,8 +366,13 @@ int Rename(const std::string& from, const std::string& to) {
     }
     if (node->folder && to.compare(0, from.size() + 1, from + "/") == 0)
         return Fail(EINVAL);
-    fromHolder->entries.erase(it);
-    toHolder->entries[toName] = node;
+    if (node->folder || there != toHolder->entries.end())
+        ForgetLastFolder();        // a folder moves, or one may be replaced
+    fromHolder->entries.erase(it); // the names are views into the paths: both stay good
+    if (there != toHolder->entries.end())
+        there->second = node;
+    else
+        toHolder->entries.emplace(toName, node);
     return 0;
 }
 
@@ -315,13 +383,13 @@ int Mkdir(const std::string& path, mode_t mode) {
         Find(path);
         return 0;
     }
-    std::string name;
+    std::string_view name;
     Node* holder = Holder(path, &name);
     if (!holder)
         return -1;
     if (holder->entries.count(name))
         return Fail(EEXIST);
-    holder->entries[name] = std::make_shared<Node>(Node{true, mode & 0777, "", {}});
+    holder->entries.emplace(name, std::make_shared<Node>(Node{true, mode & 0777, "", {}}));
     return 0;
 }
 
@@ -340,7 +408,7 @@ bool List(const std::string& folder, std::vector<std::string>* names) {
         closedir(d);
         return true;
     }
-    std::shared_ptr<Node> node = Find(folder);
+    Node* node = Find(folder);
     if (!node || !node->folder) {
         errno = node ? ENOTDIR : ENOENT;
         return false;
@@ -349,6 +417,45 @@ bool List(const std::string& folder, std::vector<std::string>* names) {
     for (const auto& entry : node->entries)
         names->push_back(entry.first);
     return true;
+}
+
+namespace {
+
+bool EqualNoCase(std::string_view a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        char x = a[i], y = b[i];
+        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
+            return false;
+    }
+    return i == a.size() && !b[i];
+}
+
+} // namespace
+
+bool FindNoCase(const std::string& folder, std::string_view name, std::string* found) {
+    bool any = false;
+    if (!InMemory(folder)) {
+        DIR* d = opendir(folder.c_str());
+        if (!d)
+            return false;
+        while (dirent* e = readdir(d))
+            if (EqualNoCase(name, e->d_name)) {
+                *found = e->d_name;
+                any = true;
+            }
+        closedir(d);
+        return any;
+    }
+    Node* node = Find(folder);
+    if (!node || !node->folder)
+        return false;
+    for (const auto& entry : node->entries)
+        if (EqualNoCase(name, entry.first.c_str())) {
+            *found = entry.first;
+            any = true;
+        }
+    return any;
 }
 
 bool ReadWhole(const std::string& path, std::string* text) {
@@ -383,7 +490,7 @@ bool WriteAll(int fd, const char* p, size_t n) {
     return true;
 }
 
-bool WriteWhole(const std::string& path, const std::string& text) {
+bool WriteWhole(const std::string& path, std::string_view text) {
     int fd = Open(path, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0)
         return false;

@@ -35,11 +35,15 @@ int Mkdir(const std::string& path, mode_t mode = 0755);
 int Rmdir(const std::string& path);
 // The names in a folder, "." and ".." included, as readdir gives them.
 bool List(const std::string& folder, std::vector<std::string>* names);
+// The name of an entry of `folder` that is `name` but for the case of ASCII
+// letters (the last one a listing gives, when there are several); false
+// when there is none. A listing would give the same, without a list.
+bool FindNoCase(const std::string& folder, std::string_view name, std::string* found);
 // All of `n` bytes, written on past interruptions and short writes.
 bool WriteAll(int fd, const char* p, size_t n);
 // A whole file, read or written (made or emptied first).
 bool ReadWhole(const std::string& path, std::string* text);
-bool WriteWhole(const std::string& path, const std::string& text);
+bool WriteWhole(const std::string& path, std::string_view text);
 
 // A whole file read into memory of its own, which a large file takes at
 // once rather than a page fault for each page, and which stays as long as

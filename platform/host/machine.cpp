@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -31,31 +32,46 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-bool ValidComponent(const std::string& name, bool allowWildcards) {
-    for (unsigned char c : name) {
-        if (c < 32 || std::strchr("<>:\"|", c))
-            return false;
-        if (!allowWildcards && (c == '*' || c == '?'))
-            return false;
+// What a character is to a name: a table, as every character of every
+// path is looked up.
+enum : unsigned char { kBadInName = 1, kWildcard = 2 };
+struct NameChars {
+    unsigned char kind[256] = {};
+    constexpr NameChars() {
+        for (int c = 0; c < 32; ++c)
+            kind[c] = kBadInName;
+        for (unsigned char c : {'<', '>', ':', '"', '|'})
+            kind[c] = kBadInName;
+        kind[unsigned('*')] = kind[unsigned('?')] = kWildcard;
     }
+};
+constexpr NameChars kNameChars;
+
+bool ValidComponent(std::string_view name, bool allowWildcards) {
+    const unsigned char refused = allowWildcards ? kBadInName : kBadInName | kWildcard;
+    for (unsigned char c : name)
+        if (kNameChars.kind[c] & refused)
+            return false;
     return true;
 }
 
-// Finds `name` in host directory `dir` whatever its case. An entry of
-// exactly that name wins, and one lstat finds it without reading the whole
-// directory, which every component of every path would otherwise cost.
-std::string MatchEntry(const std::string& dir, const std::string& name) {
-    struct stat st;
-    if (hostfs::Lstat(dir + "/" + name, &st) == 0)
-        return name;
-    std::vector<std::string> names;
-    if (!hostfs::List(dir, &names))
-        return name;
-    std::string found = name;
-    for (const std::string& entry : names)
-        if (EqualNoCase(entry, name))
-            found = entry;
-    return found;
+// Adds "/" and `name` to the host folder path `host`, in the case the entry
+// is stored in, and stats it; false when no entry of that name in any case
+// is there. An entry of exactly that name wins, and one lstat finds it
+// without reading the whole folder, which every component of every path
+// would otherwise cost.
+bool AddEntry(std::string* host, std::string_view name, struct stat* st) {
+    const size_t folderEnd = host->size();
+    host->push_back('/');
+    host->append(name);
+    if (hostfs::Lstat(*host, st) == 0)
+        return !S_ISLNK(st->st_mode) || hostfs::Stat(*host, st) == 0;
+    host->resize(folderEnd);
+    std::string found;
+    const bool any = hostfs::FindNoCase(*host, name, &found);
+    host->push_back('/');
+    host->append(any ? std::string_view(found) : name);
+    return any && hostfs::Stat(*host, st) == 0;
 }
 
 bool WriteText(const std::string& path, const char* text) {
@@ -247,38 +263,55 @@ bool HostIsReadOnly(const std::string& host) {
     return hostfs::Stat(host, &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
 }
 
-std::string FullDosPath(const char* dosPath) {
+namespace {
+
+// FullDosPath into `out`, which has room for strlen(dosPath) + 4 bytes: its
+// length, 0 for an invalid path.
+size_t NormaliseDosPath(const char* dosPath, char* out) {
     if (!dosPath || !*dosPath)
-        return "";
-    std::string in(dosPath);
-    std::string prefix;
-    size_t pos = 0;
-    if (in.size() >= 2 && in[1] == ':') {
-        prefix = std::string(1, Upper(in[0])) + ":";
-        pos = 2;
+        return 0;
+    const char* p = dosPath;
+    size_t n = 0;
+    if (p[1] == ':') {
+        out[n++] = Upper(p[0]);
+        p += 2;
     } else {
-        if (IsSeparator(in[0]) && in.size() > 1 && IsSeparator(in[1]))
-            return ""; // network paths do not exist on this machine
-        prefix = "C:"; // the current directory is C:\ .
+        if (IsSeparator(p[0]) && IsSeparator(p[1]))
+            return 0;   // network paths do not exist on this machine
+        out[n++] = 'C'; // the current directory is C:\ .
     }
-    std::vector<std::string> parts;
-    std::string cur;
-    for (size_t i = pos; i <= in.size(); ++i) {
-        if (i == in.size() || IsSeparator(in[i])) {
-            if (cur == "..") {
-                if (!parts.empty())
-                    parts.pop_back();
-            } else if (!cur.empty() && cur != ".") {
-                parts.push_back(cur);
-            }
-            cur.clear();
-        } else {
-            cur += in[i];
+    out[n++] = ':';
+    const size_t root = n;
+    while (*p) {
+        const char* name = p;
+        while (*p && !IsSeparator(*p))
+            ++p;
+        const std::string_view part(name, size_t(p - name));
+        if (*p)
+            ++p;
+        if (part == "..") {
+            while (n > root && out[n - 1] != '\\')
+                --n;
+            n -= n > root;
+        } else if (!part.empty() && part != ".") {
+            out[n++] = '\\';
+            std::memcpy(out + n, part.data(), part.size());
+            n += part.size();
         }
     }
-    std::string out = prefix + "\\";
-    for (size_t i = 0; i < parts.size(); ++i)
-        out += (i ? "\\" : "") + parts[i];
+    if (n == root)
+        out[n++] = '\\';
+    out[n] = 0;
+    return n;
+}
+
+} // namespace
+
+std::string FullDosPath(const char* dosPath) {
+    if (!dosPath)
+        return "";
+    std::string out(std::strlen(dosPath) + 4, '\0');
+    out.resize(NormaliseDosPath(dosPath, &out[0]));
     return out;
 }
 
@@ -291,33 +324,46 @@ MappedPath MapPath(const char* dosPath, bool allowWildcards) {
         m.error = ERROR_FILENAME_EXCED_RANGE;
         return m;
     }
-    std::string full = FullDosPath(dosPath);
+    char buffer[MAX_PATH + 4];
+    const std::string_view full(buffer, NormaliseDosPath(dosPath, buffer));
     if (full.empty() || !((full[0] >= 'A' && full[0] <= 'Z')))
         return m;
     m.drive = full[0];
-    std::string host = g_folder + "/drive_" + Lower(m.drive);
-    bool isDir = false;
-    if (!HostExists(host, &isDir) || !isDir)
+    std::string host;
+    host.reserve(g_folder.size() + 8 + full.size());
+    host = g_folder;
+    host += "/drive_";
+    host += Lower(m.drive);
+    struct stat st;
+    if (hostfs::Stat(host, &st) != 0 || !S_ISDIR(st.st_mode))
         return m;
-    bool parentExists = true;
-    size_t start = 3;
-    while (start <= full.size() && start < full.size()) {
+    // Below a component that is not there nothing is, and names stay as given.
+    bool parentExists = true, parentIsFolder = true;
+    for (size_t start = 3; start < full.size();) {
         size_t end = full.find('\\', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = full.size();
-        std::string part = full.substr(start, end - start);
-        bool last = end == full.size();
+        const std::string_view part = full.substr(start, end - start);
+        const bool last = end == full.size();
         if (!ValidComponent(part, allowWildcards && last)) {
             m.error = ERROR_INVALID_NAME;
             return m;
         }
-        std::string name = parentExists ? MatchEntry(host, part) : part;
-        host += "/" + name;
-        if (parentExists && !last)
-            parentExists = HostExists(host);
+        if (last) // st is still the parent's
+            parentIsFolder = parentExists && S_ISDIR(st.st_mode);
+        if (parentExists) {
+            parentExists = AddEntry(&host, part, &st);
+        } else {
+            host += '/';
+            host += part;
+        }
         start = end + 1;
     }
-    m.host = host;
+    m.exists = parentExists;
+    m.mode = parentExists ? st.st_mode : 0;
+    m.size = parentExists ? st.st_size : 0;
+    m.parentIsFolder = parentIsFolder;
+    m.host = std::move(host);
     m.valid = true;
     m.error = 0;
     return m;
@@ -411,10 +457,11 @@ void SetLastError(DWORD code) {
 }
 
 namespace {
-UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
+UINT CopyOut(std::string_view text, LPSTR buffer, UINT size) {
     if (!buffer || size <= text.size())
         return UINT(text.size() + 1);
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = 0;
     return UINT(text.size());
 }
 } // namespace

@@ -5,15 +5,25 @@
 #include "platform/win32.h"
 
 #include <string>
+#include <sys/stat.h>
 
 namespace hostwin {
 
-// Result of mapping a DOS path onto the machine folder.
+// Result of mapping a DOS path onto the machine folder. The mapping looks
+// at every component anyway, so it also tells what the path names as it
+// found it: the file calls then need no second look.
 struct MappedPath {
-    std::string host;   // host path (existing components in their stored case)
-    char drive = 0;     // upper-case drive letter
-    bool valid = false; // false: bad syntax, too long, or no such drive
-    DWORD error = 0;    // the Win32 error for an invalid path
+    std::string host;    // host path (existing components in their stored case)
+    char drive = 0;      // upper-case drive letter
+    bool valid = false;  // false: bad syntax, too long, or no such drive
+    DWORD error = 0;     // the Win32 error for an invalid path
+    bool exists = false; // the host path is there (a file or a folder)
+    mode_t mode = 0;     // its mode and size when it exists
+    off_t size = 0;
+    bool parentIsFolder = false; // the folder that would hold it is there
+
+    bool IsFolder() const { return exists && S_ISDIR(mode); }
+    bool IsReadOnly() const { return exists && !S_ISDIR(mode) && !(mode & S_IWUSR); }
 };
 
 // Maps a DOS path; `allowWildcards` lets the last component hold * and ?.

@@ -9,7 +9,9 @@
 #include "platform/host_testing.h"
 #include "platform/win32.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -35,12 +37,22 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string WithoutStars(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        if (c != '*')
-            out += c;
-    return out;
+// The two texts are the same once their stars are taken out. Compares the
+// runs between stars whole, not byte by byte.
+bool SameWithoutStars(std::string_view a, std::string_view b) {
+    for (;;) {
+        while (!a.empty() && a[0] == '*')
+            a.remove_prefix(1);
+        while (!b.empty() && b[0] == '*')
+            b.remove_prefix(1);
+        if (a.empty() || b.empty())
+            return a.empty() && b.empty();
+        const size_t n = std::min({a.find('*'), b.find('*'), a.size(), b.size()});
+        if (a.substr(0, n) != b.substr(0, n))
+            return false;
+        a.remove_prefix(n);
+        b.remove_prefix(n);
+    }
 }
 
 size_t LineCount(const std::string& text) {
@@ -50,11 +62,7 @@ size_t LineCount(const std::string& text) {
     return lines;
 }
 
-std::string TempFile() {
-    char directory[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    return std::string(directory) + "wdps.tmp";
-}
+std::string g_tempFile; // where the rewrites keep their temporary copy
 
 } // namespace
 
@@ -64,6 +72,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::fprintf(stderr, "cannot mount a machine in memory: %s\n", error.c_str());
         std::abort();
     }
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    g_tempFile = std::string(directory) + "wdps.tmp";
     return 0;
 }
 
@@ -85,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hostwin::ClearFaults();
     bool done = insert ? ini.InsertEntry(section.c_str(), key.c_str(), value.c_str())
                        : ini.DisableKey(section.c_str(), key.c_str());
-    FUZZ_CHECK(!Exists(TempFile()));
+    FUZZ_CHECK(!Exists(g_tempFile));
     if (missing && !insert) {
         FUZZ_CHECK(!done && !Exists(path));
         return 0;
@@ -94,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string after = Read(path);
     if (!insert) {
         // Only stars in front of lines are added.
-        FUZZ_CHECK(WithoutStars(after) == WithoutStars(before));
+        FUZZ_CHECK(SameWithoutStars(after, before));
         FUZZ_CHECK(after.size() - before.size() <= LineCount(before));
         return 0;
     }

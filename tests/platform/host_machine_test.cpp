@@ -1,6 +1,7 @@
 // The emulated machine itself: how it is made and how faults are switched.
 #include "support/scratch.h"
 
+#include "host_fs.h"
 #include "platform/host_testing.h"
 #include "platform/win32.h"
 
@@ -192,6 +193,28 @@ TEST(HostMachine, AMachineInMemoryAnswersAsOneInAFolder) {
     ASSERT_TRUE(hostwin::MountMachineInMemory()); // a fresh one each time
     EXPECT_EQ(GetFileAttributesA("C:\\B"), INVALID_FILE_ATTRIBUTES);
     hostwin::UnmountMachine();
+}
+
+// The files in memory start a walk where the last one ended: a folder
+// taken out or moved away is not found there again.
+TEST(HostMachine, FilesInMemoryForgetAFolderTakenOut) {
+    namespace fs = hostwin::hostfs;
+    const std::string top = fs::kMemoryFolder, a = top + "/a";
+    struct stat st;
+    fs::ClearMemory();
+    ASSERT_EQ(fs::Mkdir(top), 0);
+    ASSERT_EQ(fs::Mkdir(a), 0);
+    ASSERT_EQ(fs::Mkdir(a + "/b"), 0);
+    ASSERT_EQ(fs::Stat(a + "/b", &st), 0);
+    ASSERT_EQ(fs::Rmdir(a + "/b"), 0);
+    EXPECT_NE(fs::Stat(a + "/b", &st), 0);
+    ASSERT_EQ(fs::Mkdir(a + "/b"), 0);
+    ASSERT_TRUE(fs::WriteWhole(a + "/b/f", "x"));
+    ASSERT_EQ(fs::Stat(a + "/b/f", &st), 0);
+    ASSERT_EQ(fs::Rename(a, top + "/c"), 0);
+    EXPECT_NE(fs::Stat(a + "/b/f", &st), 0);
+    EXPECT_EQ(fs::Stat(top + "/c/b/f", &st), 0);
+    fs::ClearMemory();
 }
 
 } // namespace
