@@ -25,6 +25,7 @@ number=${BASH_REMATCH[1]}
 [[ $size =~ ^[0-9]+x[0-9]+$ ]] || die "size must look like 1024x768"
 [ -f "$prefix/.brivanta-wineprefix" ] || die "$prefix is not a prefix made by tools/wine-prefix.sh"
 pidfile="$prefix/.xvfb$number.pid"
+log="$prefix/.desktop$number.log"
 owner=$(stat -c %U "$prefix")
 
 # Runs a command as the prefix's owner, as tools/wine-run.sh does.
@@ -80,19 +81,31 @@ start() {
         stop
         die "Xvfb did not come up on $display"
     }
+    # Under CPU emulation a busy machine can take a minute to start explorer;
+    # once (in a run of the whole suite) it never showed its desktop, so a
+    # desktop missing after 90 s gets a second explorer, on a new wineserver.
+    start_explorer
+    wait_for 900 desktop_up && return 0
+    echo "wine-desktop.sh: no Wine desktop on $display after 90 s; starting explorer again" >&2
+    as_owner wineserver -k >/dev/null 2>&1 || true
+    as_owner timeout 60 wineserver -w >/dev/null 2>&1 || true
+    start_explorer
+    wait_for 1200 desktop_up && return 0
+    tail -n 20 "$log" >&2 2>/dev/null || true
+    stop
+    die "the Wine desktop did not appear on $display (explorer's output above, from $log)"
+}
+
+# explorer /desktop in the background, its output kept in $log.
+start_explorer() {
     DISPLAY=$display BRIVANTA_WINEPREFIX=$prefix \
         "$here/wine-run.sh" "$prefix/drive_c/windows/explorer.exe" "/desktop=Default,$size" \
-        >/dev/null 2>&1 &
-    # Under CPU emulation a busy machine can take a minute to start explorer.
-    wait_for 1200 desktop_up || {
-        stop
-        die "the Wine desktop did not appear on $display"
-    }
+        >>"$log" 2>&1 &
 }
 
 stop() {
     as_owner wineserver -k >/dev/null 2>&1 || true
-    as_owner wineserver -w >/dev/null 2>&1 || true
+    as_owner timeout 60 wineserver -w >/dev/null 2>&1 || true
     if [ -f "$pidfile" ]; then
         local pid
         pid=$(cat "$pidfile")
