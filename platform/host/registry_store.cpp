@@ -493,9 +493,8 @@ RegNode* RegRoots::ByName(std::string_view name) const {
     return nullptr;
 }
 
-std::string FormatRegistry(const RegRoots& roots, size_t expected) {
+std::string FormatRegistry(const RegRoots& roots) {
     Output out;
-    out.text.reserve(expected + expected / 8);
     AppendRegistry(roots, &out);
     return std::move(out.text);
 }

@@ -73,9 +73,8 @@ struct RegRoots {
 
 int CompareNames(std::string_view a, std::string_view b);
 
-// The store as text, keys and values sorted without regard to case; room
-// for `expected` bytes is taken at once.
-std::string FormatRegistry(const RegRoots& roots, size_t expected = 0);
+// The store as text, keys and values sorted without regard to case.
+std::string FormatRegistry(const RegRoots& roots);
 // The same text handed to `write` in pieces of about 64 KB, so that a large
 // store is never held whole; false when a `write` failed. *size: the text's.
 bool WriteRegistry(const RegRoots& roots, const std::function<bool(std::string_view)>& write,
